@@ -1,0 +1,39 @@
+// A frame source that duplicates one monitor's desktop.
+#pragma once
+#include <memory>
+
+#include "velda/frame_source.h"
+
+namespace velda {
+
+class DuplicationSource final : public FrameSource {
+public:
+    // Captures output `outputIndex` of the adapter that the device given to `start` runs on.
+    explicit DuplicationSource(int32_t outputIndex);
+    // Stops the source (joining its capture thread) before anything is freed.
+    ~DuplicationSource() override;
+    DuplicationSource(const DuplicationSource&) = delete;
+    DuplicationSource& operator=(const DuplicationSource&) = delete;
+
+    bool start(ID3D12Device* device) override;
+    void stop() override;
+    void setPaused(bool paused) override;
+    uint32_t width() const override;
+    uint32_t height() const override;
+    uint32_t mipLevels() const override;
+    int32_t ringSize() const override;
+    ID3D12Resource* texture(int32_t slot) const override;
+    int32_t latest(uint32_t* generation) const override;
+
+    // Restarts a stopped source on the device it was last started with. False when it was never
+    // started; true without any work when it already has its device.
+    bool resume();
+
+    struct Impl;
+
+private:
+    friend struct ImplAccess;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace velda

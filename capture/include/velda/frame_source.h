@@ -1,0 +1,47 @@
+// The interface through which a Direct3D 12 renderer consumes the captured frames of one monitor.
+#pragma once
+#include <cstdint>
+
+struct ID3D12Device;
+struct ID3D12Resource;
+
+namespace velda {
+
+// A source publishes frames into a ring of shared textures and tells its consumer which slot is
+// newest. The consumer's protocol:
+//   1. `latest(&generation)` gives the newest complete slot (or -1 for none) and the generation.
+//   2. When the generation differs from the last one seen, the ring was re-created: fetch
+//      `texture`, `width`, `height` and `mipLevels` again before using any slot.
+//   3. `texture(slot)` is the slot's Direct3D 12 resource on the consumer's own device.
+// Slots are filled in the order 0, 1, 2, 0, ...; a slot that `latest` returned is not written
+// again until two more frames have been published.
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+
+    // Brings the source up on `device`, which must outlive the source (it is borrowed, never
+    // referenced). True once the capture thread runs.
+    virtual bool start(ID3D12Device* device) = 0;
+    // Ends the capture thread and releases every device object. Safe in every state, repeatable.
+    virtual void stop() = 0;
+    // Dozes (true) or wakes (false) the capture thread. Survives stop and start.
+    virtual void setPaused(bool paused) = 0;
+
+    virtual uint32_t width() const = 0;
+    virtual uint32_t height() const = 0;
+    virtual uint32_t mipLevels() const = 0;
+    virtual int32_t ringSize() const = 0;
+    // The Direct3D 12 resource of ring slot 0..2; null for any other index or an unbuilt slot.
+    // Borrowed: no reference is added.
+    virtual ID3D12Resource* texture(int32_t slot) const = 0;
+    // The newest complete slot, or -1; writes the ring's generation through `generation` unless
+    // it is null.
+    virtual int32_t latest(uint32_t* generation) const = 0;
+
+protected:
+    FrameSource() = default;
+    FrameSource(const FrameSource&) = default;
+    FrameSource& operator=(const FrameSource&) = default;
+};
+
+}  // namespace velda

@@ -1,0 +1,110 @@
+// The private record of a DuplicationSource and the operations that work on it.
+#pragma once
+#include <windows.h>
+#include <d3d11_4.h>
+#include <d3d12.h>
+#include <dxgi1_6.h>
+#include <wrl/client.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "velda/duplication_source.h"
+
+namespace velda {
+
+using Microsoft::WRL::ComPtr;
+
+// Closes a kernel handle when its owner goes.
+struct HandleCloser {
+    void operator()(HANDLE handle) const noexcept {
+        if (handle) CloseHandle(handle);
+    }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+constexpr int kRingSize = 3;
+
+struct DuplicationSource::Impl {
+    explicit Impl(int32_t index) : outputIndex(index) {}
+
+    int32_t outputIndex;
+    ID3D12Device* d3d12Device = nullptr;  // borrowed from the caller
+    ComPtr<ID3D11Device> device;
+    ComPtr<ID3D11Device5> device5;
+    ComPtr<ID3D11DeviceContext> context;
+    ComPtr<ID3D11DeviceContext4> context4;
+    ComPtr<IDXGIAdapter> adapter;
+    ComPtr<IDXGIOutput1> output;
+    ComPtr<IDXGIOutputDuplication> duplication;
+    std::array<ComPtr<ID3D11Texture2D>, kRingSize> ringTextures;
+    std::array<ComPtr<ID3D11RenderTargetView>, kRingSize> ringRtvs;
+    std::array<ComPtr<ID3D11ShaderResourceView>, kRingSize> ringSrvs;
+    std::array<ComPtr<ID3D12Resource>, kRingSize> ringResources;
+    // Ring geometry: written when the ring is built, read by consumers on their own threads.
+    std::atomic<uint32_t> width{0};
+    std::atomic<uint32_t> height{0};
+    std::atomic<uint32_t> mipLevels{1};
+    DXGI_FORMAT desktopFormat = DXGI_FORMAT_B8G8R8A8_UNORM;
+    bool needsConvert = false;
+    bool isHdr = false;
+    float sdrWhiteScale = 2.5f;
+    ComPtr<ID3D11Texture2D> convertSource;
+    ComPtr<ID3D11ShaderResourceView> convertSourceSrv;
+    ComPtr<ID3D11VertexShader> convertVs;
+    ComPtr<ID3D11PixelShader> convertPs;
+    ComPtr<ID3D11Buffer> convertConstants;
+    ComPtr<ID3D11Fence> fence;
+    uint64_t fenceValue = 0;
+    UniqueHandle fenceEvent;
+    ComPtr<ID3D11VertexShader> cursorVs;
+    ComPtr<ID3D11PixelShader> cursorPs;
+    ComPtr<ID3D11Buffer> cursorConstants;
+    ComPtr<ID3D11BlendState> cursorBlend;
+    ComPtr<ID3D11SamplerState> sampler;
+    ComPtr<ID3D11Texture2D> cursorTexture;
+    ComPtr<ID3D11ShaderResourceView> cursorSrv;
+    uint32_t cursorTexWidth = 0;
+    uint32_t cursorTexHeight = 0;
+    bool cursorVisible = false;
+    int32_t cursorX = 0;
+    int32_t cursorY = 0;
+    int32_t hotspotX = 0;
+    int32_t hotspotY = 0;
+    RECT desktopRect{0, 0, 0, 0};
+    std::vector<uint8_t> pointerShapeBuffer;
+    int32_t cursorSetting = -1;
+    std::atomic<bool> drawCursor{true};
+
+    mutable std::mutex stateMutex;  // guards the five publication fields below
+    int32_t latestIndex = -1;
+    uint32_t generation = 0;
+    uint64_t framesProduced = 0;
+    uint64_t reacquireCount = 0;
+    bool live = false;
+
+    double minFrameIntervalMs = 0.0;
+    std::thread worker;
+    std::atomic<bool> stopRequested{false};
+    std::atomic<bool> paused{false};
+    bool rotationWarned = false;
+    bool failureReported = false;
+
+    // Ends the capture thread and releases every device object (DuplicationSource::stop).
+    void stop();
+    // Brings the source up on `device` (DuplicationSource::start).
+    bool start(ID3D12Device* device);
+};
+
+// Reaches the private record of a source; for the library's own files and its tests.
+struct ImplAccess {
+    static DuplicationSource::Impl& of(DuplicationSource& source) { return *source.impl_; }
+    static const DuplicationSource::Impl& of(const DuplicationSource& source) { return *source.impl_; }
+};
+
+}  // namespace velda

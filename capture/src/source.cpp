@@ -1,0 +1,85 @@
+// The source object: construction, lifecycle operations, accessors and publication reads.
+#include "impl.h"
+
+namespace velda {
+
+DuplicationSource::DuplicationSource(int32_t outputIndex) : impl_(std::make_unique<Impl>(outputIndex)) {}
+
+DuplicationSource::~DuplicationSource() { DuplicationSource::stop(); }
+
+bool DuplicationSource::start(ID3D12Device* device) { return impl_->start(device); }
+
+void DuplicationSource::stop() { impl_->stop(); }
+
+void DuplicationSource::setPaused(bool paused) { impl_->paused.exchange(paused); }
+
+uint32_t DuplicationSource::width() const { return impl_->width; }
+
+uint32_t DuplicationSource::height() const { return impl_->height; }
+
+uint32_t DuplicationSource::mipLevels() const { return impl_->mipLevels; }
+
+int32_t DuplicationSource::ringSize() const { return kRingSize; }
+
+ID3D12Resource* DuplicationSource::texture(int32_t slot) const {
+    if (slot < 0 || slot >= kRingSize) return nullptr;
+    return impl_->ringResources[static_cast<size_t>(slot)].Get();
+}
+
+int32_t DuplicationSource::latest(uint32_t* generation) const {
+    std::lock_guard lock(impl_->stateMutex);
+    if (generation) *generation = impl_->generation;
+    return impl_->latestIndex;
+}
+
+bool DuplicationSource::resume() {
+    if (!impl_->d3d12Device) return false;
+    if (impl_->device) return true;
+    return start(impl_->d3d12Device);
+}
+
+void DuplicationSource::Impl::stop() {
+    stopRequested.exchange(true);
+    if (worker.joinable()) worker.join();
+
+    duplication.Reset();
+    for (int i = 0; i < kRingSize; ++i) {
+        ringTextures[i].Reset();
+        ringRtvs[i].Reset();
+        ringSrvs[i].Reset();
+        ringResources[i].Reset();
+    }
+    convertSource.Reset();
+    convertSourceSrv.Reset();
+    convertVs.Reset();
+    convertPs.Reset();
+    convertConstants.Reset();
+    cursorVs.Reset();
+    cursorPs.Reset();
+    cursorConstants.Reset();
+    cursorBlend.Reset();
+    sampler.Reset();
+    cursorTexture.Reset();
+    cursorSrv.Reset();
+    fence.Reset();
+    fenceEvent.reset();
+
+    output.Reset();
+    adapter.Reset();
+    context4.Reset();
+    context.Reset();
+    device5.Reset();
+    device.Reset();
+
+    {
+        std::lock_guard lock(stateMutex);
+        latestIndex = -1;
+        live = false;
+    }
+    width = 0;
+    height = 0;
+    cursorTexWidth = 0;
+    cursorTexHeight = 0;
+}
+
+}  // namespace velda

@@ -1,0 +1,32 @@
+// A test that runs on a fresh winsim machine and checks, when it ends, that it left no live
+// object, open handle or video memory behind.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "winsim/control.h"
+
+class WinsimTest : public ::testing::Test {
+protected:
+    // The catalogue machine the test runs on; override to pick another.
+    virtual std::string machineName() const { return "default"; }
+
+    void SetUp() override {
+        winsim::clearFaults();
+        ASSERT_TRUE(winsim::useScenario(machineName())) << machineName();
+        objectsBefore_ = winsim::liveObjectCount();
+        handlesBefore_ = winsim::openHandleCount();
+    }
+
+    void TearDown() override {
+        winsim::clearFaults();
+        EXPECT_EQ(winsim::liveObjectCount(), objectsBefore_) << winsim::leakReport();
+        EXPECT_EQ(winsim::openHandleCount(), handlesBefore_) << winsim::leakReport();
+        EXPECT_EQ(winsim::vramUsage(0), 0u) << "video memory left charged on adapter 0";
+    }
+
+private:
+    int64_t objectsBefore_ = 0;
+    int64_t handlesBefore_ = 0;
+};

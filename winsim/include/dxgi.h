@@ -1,0 +1,106 @@
+// DXGI 1.1: factories, adapters, outputs, resources.
+#pragma once
+#include "dxgicommon.h"
+#include "dxgiformat.h"
+#include "windows.h"
+
+enum DXGI_MODE_ROTATION {
+    DXGI_MODE_ROTATION_UNSPECIFIED = 0,
+    DXGI_MODE_ROTATION_IDENTITY = 1,
+    DXGI_MODE_ROTATION_ROTATE90 = 2,
+    DXGI_MODE_ROTATION_ROTATE180 = 3,
+    DXGI_MODE_ROTATION_ROTATE270 = 4
+};
+
+enum DXGI_MODE_SCANLINE_ORDER { DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED = 0, DXGI_MODE_SCANLINE_ORDER_PROGRESSIVE = 1 };
+enum DXGI_MODE_SCALING { DXGI_MODE_SCALING_UNSPECIFIED = 0, DXGI_MODE_SCALING_CENTERED = 1, DXGI_MODE_SCALING_STRETCHED = 2 };
+
+struct DXGI_MODE_DESC {
+    UINT Width;
+    UINT Height;
+    DXGI_RATIONAL RefreshRate;
+    DXGI_FORMAT Format;
+    DXGI_MODE_SCANLINE_ORDER ScanlineOrdering;
+    DXGI_MODE_SCALING Scaling;
+};
+
+struct DXGI_ADAPTER_DESC {
+    WCHAR Description[128];
+    UINT VendorId;
+    UINT DeviceId;
+    UINT SubSysId;
+    UINT Revision;
+    SIZE_T DedicatedVideoMemory;
+    SIZE_T DedicatedSystemMemory;
+    SIZE_T SharedSystemMemory;
+    LUID AdapterLuid;
+};
+
+enum DXGI_ADAPTER_FLAG { DXGI_ADAPTER_FLAG_NONE = 0, DXGI_ADAPTER_FLAG_REMOTE = 1, DXGI_ADAPTER_FLAG_SOFTWARE = 2 };
+
+struct DXGI_ADAPTER_DESC1 {
+    WCHAR Description[128];
+    UINT VendorId;
+    UINT DeviceId;
+    UINT SubSysId;
+    UINT Revision;
+    SIZE_T DedicatedVideoMemory;
+    SIZE_T DedicatedSystemMemory;
+    SIZE_T SharedSystemMemory;
+    LUID AdapterLuid;
+    UINT Flags;
+};
+
+struct DXGI_OUTPUT_DESC {
+    WCHAR DeviceName[32];
+    RECT DesktopCoordinates;
+    BOOL AttachedToDesktop;
+    DXGI_MODE_ROTATION Rotation;
+    HMONITOR Monitor;
+};
+
+#define DXGI_SHARED_RESOURCE_READ 0x80000000u
+#define DXGI_SHARED_RESOURCE_WRITE 1u
+
+struct IDXGIObject : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetParent(REFIID riid, void** parent) = 0;
+};
+WINSIM_INTERFACE(IDXGIObject, IUnknown)
+
+struct IDXGIDeviceSubObject : IDXGIObject {
+    virtual HRESULT STDMETHODCALLTYPE GetDevice(REFIID riid, void** device) = 0;
+};
+WINSIM_INTERFACE(IDXGIDeviceSubObject, IDXGIObject)
+
+struct IDXGIResource : IDXGIDeviceSubObject {
+    virtual HRESULT STDMETHODCALLTYPE GetSharedHandle(HANDLE* sharedHandle) = 0;
+};
+WINSIM_INTERFACE(IDXGIResource, IDXGIDeviceSubObject)
+
+struct IDXGIOutput : IDXGIObject {
+    virtual HRESULT STDMETHODCALLTYPE GetDesc(DXGI_OUTPUT_DESC* desc) = 0;
+};
+WINSIM_INTERFACE(IDXGIOutput, IDXGIObject)
+
+struct IDXGIAdapter : IDXGIObject {
+    virtual HRESULT STDMETHODCALLTYPE EnumOutputs(UINT output, IDXGIOutput** out) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetDesc(DXGI_ADAPTER_DESC* desc) = 0;
+};
+WINSIM_INTERFACE(IDXGIAdapter, IDXGIObject)
+
+struct IDXGIAdapter1 : IDXGIAdapter {
+    virtual HRESULT STDMETHODCALLTYPE GetDesc1(DXGI_ADAPTER_DESC1* desc) = 0;
+};
+WINSIM_INTERFACE(IDXGIAdapter1, IDXGIAdapter)
+
+struct IDXGIFactory : IDXGIObject {
+    virtual HRESULT STDMETHODCALLTYPE EnumAdapters(UINT adapter, IDXGIAdapter** out) = 0;
+};
+WINSIM_INTERFACE(IDXGIFactory, IDXGIObject)
+
+struct IDXGIFactory1 : IDXGIFactory {
+    virtual HRESULT STDMETHODCALLTYPE EnumAdapters1(UINT adapter, IDXGIAdapter1** out) = 0;
+};
+WINSIM_INTERFACE(IDXGIFactory1, IDXGIFactory)
+
+HRESULT WINAPI CreateDXGIFactory1(REFIID riid, void** factory);

@@ -1,0 +1,26 @@
+// DXGI 1.4: adapters by LUID, video memory queries.
+#pragma once
+#include "dxgi1_3.h"
+
+enum DXGI_MEMORY_SEGMENT_GROUP { DXGI_MEMORY_SEGMENT_GROUP_LOCAL = 0, DXGI_MEMORY_SEGMENT_GROUP_NON_LOCAL = 1 };
+
+struct DXGI_QUERY_VIDEO_MEMORY_INFO {
+    UINT64 Budget;
+    UINT64 CurrentUsage;
+    UINT64 AvailableForReservation;
+    UINT64 CurrentReservation;
+};
+
+struct IDXGIAdapter3 : IDXGIAdapter2 {
+    virtual HRESULT STDMETHODCALLTYPE QueryVideoMemoryInfo(UINT nodeIndex, DXGI_MEMORY_SEGMENT_GROUP group,
+                                                           DXGI_QUERY_VIDEO_MEMORY_INFO* info) = 0;
+};
+WINSIM_INTERFACE(IDXGIAdapter3, IDXGIAdapter2)
+
+struct IDXGIOutput4 : IDXGIOutput3 {};
+WINSIM_INTERFACE(IDXGIOutput4, IDXGIOutput3)
+
+struct IDXGIFactory4 : IDXGIFactory3 {
+    virtual HRESULT STDMETHODCALLTYPE EnumAdapterByLuid(LUID luid, REFIID riid, void** adapter) = 0;
+};
+WINSIM_INTERFACE(IDXGIFactory4, IDXGIFactory3)

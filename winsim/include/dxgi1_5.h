@@ -1,0 +1,10 @@
+// DXGI 1.5: format-aware desktop duplication.
+#pragma once
+#include "dxgi1_4.h"
+
+struct IDXGIOutput5 : IDXGIOutput4 {
+    virtual HRESULT STDMETHODCALLTYPE DuplicateOutput1(IUnknown* device, UINT flags, UINT formatCount,
+                                                       const DXGI_FORMAT* formats,
+                                                       IDXGIOutputDuplication** duplication) = 0;
+};
+WINSIM_INTERFACE(IDXGIOutput5, IDXGIOutput4)

@@ -1,0 +1,71 @@
+// IUnknown, interface IDs and __uuidof.
+//
+// Each interface is declared with WINSIM_INTERFACE(Name, Base): that records its parent, which
+// QueryInterface walks, and gives it an ID derived from its name. Only uniqueness of the IDs
+// matters inside winsim.
+#pragma once
+#include "guiddef.h"
+#include "windef.h"
+#include "winerror.h"
+
+namespace winsim {
+constexpr uint64_t fnv1a(const char* text, uint64_t seed) {
+    uint64_t h = seed;
+    for (; *text; ++text) {
+        h ^= static_cast<unsigned char>(*text);
+        h *= 0x100000001b3ull;
+    }
+    return h;
+}
+
+constexpr GUID guidFromName(const char* name) {
+    const uint64_t a = fnv1a(name, 0xcbf29ce484222325ull);
+    const uint64_t b = fnv1a(name, a ^ 0x9e3779b97f4a7c15ull);
+    GUID g{static_cast<uint32_t>(a >> 32), static_cast<uint16_t>(a >> 16), static_cast<uint16_t>(a), {}};
+    for (int i = 0; i < 8; ++i) g.Data4[i] = static_cast<uint8_t>(b >> (8 * i));
+    return g;
+}
+
+template <class I>
+struct InterfaceTraits;  // specialised by WINSIM_INTERFACE for every interface
+}  // namespace winsim
+
+#define WINSIM_INTERFACE(I, B)                                               \
+    namespace winsim {                                                       \
+    template <>                                                              \
+    struct InterfaceTraits<::I> {                                            \
+        using Base = B;                                                      \
+        static constexpr GUID iid = ::winsim::guidFromName(#I);              \
+    };                                                                       \
+    }
+
+#define __uuidof(I) (::winsim::InterfaceTraits<I>::iid)
+
+struct IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) = 0;
+    virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
+    virtual ULONG STDMETHODCALLTYPE Release() = 0;
+
+    template <class Q>
+    HRESULT QueryInterface(Q** object) {
+        return QueryInterface(__uuidof(Q), reinterpret_cast<void**>(object));
+    }
+
+protected:
+    ~IUnknown() = default;
+};
+WINSIM_INTERFACE(IUnknown, void)
+
+namespace winsim {
+template <class T>
+void** ppvArgs(T** pp) {
+    static_assert(sizeof(static_cast<IUnknown*>(*pp)) == sizeof(void*), "IID_PPV_ARGS needs a COM interface");
+    return reinterpret_cast<void**>(pp);
+}
+template <class T>
+constexpr const GUID& iidOfPointee(T**) {
+    return InterfaceTraits<T>::iid;
+}
+}  // namespace winsim
+
+#define IID_PPV_ARGS(pp) ::winsim::iidOfPointee(pp), ::winsim::ppvArgs(pp)

@@ -1,0 +1,7 @@
+// The Win32 subset the project uses.
+#pragma once
+#include "guiddef.h"
+#include "unknwn.h"
+#include "winbase.h"
+#include "windef.h"
+#include "winerror.h"

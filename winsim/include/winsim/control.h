@@ -1,0 +1,48 @@
+// winsim control API for tests and tools: which machine runs, faults, counters.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "machine.h"
+
+namespace winsim {
+
+// Replaces the running machine. Objects of the previous machine keep working on their own state.
+void useMachine(const MachineConfig& config);
+// Picks a catalogue machine; false (and no change) for an unknown name.
+bool useScenario(std::string_view name);
+// The machine WINSIM_SCENARIO names, as a process starts with it ("default" when unset).
+void useEnvironmentMachine();
+
+// Video memory the ledger of adapter `adapter` holds, in bytes.
+uint64_t vramUsage(int adapter = 0);
+// Fixed video memory charge of a Direct3D 12 device, documented with the device.
+uint64_t d3d12DeviceBaselineBytes();
+
+// Live COM objects by kind, their total, open kernel handles, and a one-line report of both.
+std::map<std::string, int64_t> liveObjects();
+int64_t liveObjectCount();
+int64_t openHandleCount();
+std::string leakReport();
+
+// The fault table. A platform call named `call` ("ID3D11Device::CreateTexture2D",
+// "CreateDXGIFactory1", ...) returns `result` instead of doing its work: after `skip` matching
+// calls, for `count` calls (-1: for good), where `when` (given the call's index argument, or -1)
+// holds.
+struct Fault {
+    std::string call;
+    HRESULT result = E_FAIL;
+    int skip = 0;
+    int count = -1;
+    std::function<bool(int index)> when;
+};
+int addFault(Fault fault);
+void removeFault(int id);
+void clearFaults();
+// How often a call was made since the last clearFaults (faulted calls included).
+int callCount(std::string_view call);
+
+}  // namespace winsim

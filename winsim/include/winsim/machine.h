@@ -1,0 +1,48 @@
+// winsim control API: the simulated machine's description and the scenario catalogue.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "../dxgi1_6.h"
+
+namespace winsim {
+
+struct OutputConfig {
+    std::wstring deviceName = L"\\\\.\\DISPLAY1";
+    POINT position{0, 0};  // top-left corner in desktop coordinates
+    UINT width = 1920;     // mode size, before rotation
+    UINT height = 1080;
+    DXGI_FORMAT format = DXGI_FORMAT_B8G8R8A8_UNORM;
+    DXGI_MODE_ROTATION rotation = DXGI_MODE_ROTATION_IDENTITY;
+    float sdrWhiteNits = 80.0f;
+    bool attached = true;
+    double updateHz = 30.0;  // desktop updates per second; 0 = only when a test presents an image
+    int drivenByAdapter = -1;  // adapter whose devices may duplicate it; -1 = the one that enumerates it
+
+    // Desktop coordinates: the mode at `position`, with width and height swapped by a 90 or 270
+    // degree rotation.
+    RECT desktopRect() const;
+};
+
+struct AdapterConfig {
+    std::wstring description = L"winsim GPU";
+    LUID luid{0x1000, 0};
+    uint64_t dedicatedBytes = 8ull << 30;
+    bool exposesAdapter3 = true;  // IDXGIAdapter3 (video memory queries) available
+    bool supportsD3D12 = true;
+    std::vector<OutputConfig> outputs;
+};
+
+struct MachineConfig {
+    std::string name = "custom";
+    std::vector<AdapterConfig> adapters;
+    uint64_t leakPerDuplicationBytes = 0;  // video memory a duplication leaks for good (a faulty driver)
+};
+
+// The scenario catalogue. `scenario` returns false for an unknown name.
+bool scenario(std::string_view name, MachineConfig& out);
+std::vector<std::string> scenarioNames();
+
+}  // namespace winsim

@@ -1,0 +1,84 @@
+// One implementation of IUnknown for every winsim object.
+//
+// Object<Derived, Interfaces...> derives from each interface chain it lists (for example
+// IDXGIAdapter3, which reaches IDXGIAdapter1, IDXGIAdapter, IDXGIObject and IUnknown), answers
+// QueryInterface for every interface on those chains with the same object, counts references
+// atomically and counts live objects by Derived::kKind. A Derived may define
+// `bool hides(REFIID) const` to refuse an interface it otherwise implements (a capability).
+#pragma once
+#include <atomic>
+#include <type_traits>
+
+#include <unknwn.h>
+
+namespace winsim::com {
+
+void noteCreated(const char* kind);
+void noteDestroyed(const char* kind);
+
+template <class Derived, class First, class... Rest>
+class Object : public First, public Rest... {
+public:
+    Object() { noteCreated(Derived::kKind); }
+    Object(const Object&) = delete;
+    Object& operator=(const Object&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        void* found = nullptr;
+        if (IsEqualIID(riid, __uuidof(IUnknown))) {
+            found = static_cast<IUnknown*>(static_cast<First*>(this));
+        } else {
+            static_cast<void>((findOnChain<First, First>(riid, found) || ... || findOnChain<Rest, Rest>(riid, found)));
+        }
+        if (!found || self().hides(riid)) return E_NOINTERFACE;
+        AddRef();
+        *out = found;
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    bool hides(REFIID) const { return false; }
+
+protected:
+    virtual ~Object() { noteDestroyed(Derived::kKind); }
+
+private:
+    Derived& self() { return static_cast<Derived&>(*this); }
+
+    template <class Chain, class Level>
+    bool findOnChain(REFIID riid, void*& found) {
+        if constexpr (std::is_same_v<Level, IUnknown>) {
+            return false;
+        } else {
+            if (IsEqualIID(riid, InterfaceTraits<Level>::iid)) {
+                found = static_cast<Level*>(static_cast<Chain*>(this));
+                return true;
+            }
+            return findOnChain<Chain, typename InterfaceTraits<Level>::Base>(riid, found);
+        }
+    }
+
+    std::atomic<ULONG> refs_{1};
+};
+
+// Creates an object with one reference and hands it out through riid, as the factories of the
+// API do: the caller's reference is the only one left.
+template <class T>
+HRESULT handOut(T* object, REFIID riid, void** out) {
+    if (!out) {
+        object->Release();
+        return E_POINTER;
+    }
+    const HRESULT hr = object->QueryInterface(riid, out);
+    object->Release();
+    return hr;
+}
+
+}  // namespace winsim::com

@@ -1,0 +1,47 @@
+// The GPU back-end's image storage, shared by copies, mips, sampling and render targets.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include <dxgiformat.h>
+
+#include "gpu/ledger.h"
+
+namespace winsim::gpu {
+
+struct Float4 {
+    float r, g, b, a;
+};
+
+// Bytes per pixel of a format the back-end stores (0 for an unsupported one).
+uint32_t bytesPerPixel(DXGI_FORMAT format);
+// One pixel to and from linear float RGBA (UNORM formats map to 0..1; encode clamps and rounds
+// to nearest).
+Float4 decodePixel(DXGI_FORMAT format, const uint8_t* pixel);
+void encodePixel(DXGI_FORMAT format, const Float4& value, uint8_t* pixel);
+
+// A 2D texture's pixels: every mip level tightly packed (row pitch = width x bytes per pixel).
+// The allocation charges the ledger for the driver's layout (rows aligned to 256 bytes, the
+// whole chain rounded to 64 KiB) for as long as anything holds the image.
+struct Image {
+    DXGI_FORMAT format = DXGI_FORMAT_UNKNOWN;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t mipLevels = 1;
+    std::vector<std::vector<uint8_t>> mips;
+    std::shared_ptr<Allocation> allocation;
+
+    uint32_t mipWidth(uint32_t mip) const { return width >> mip ? width >> mip : 1; }
+    uint32_t mipHeight(uint32_t mip) const { return height >> mip ? height >> mip : 1; }
+    uint32_t rowPitch(uint32_t mip) const { return mipWidth(mip) * bytesPerPixel(format); }
+    uint8_t* pixel(uint32_t mip, uint32_t x, uint32_t y) {
+        return mips[mip].data() + static_cast<size_t>(y) * rowPitch(mip) + static_cast<size_t>(x) * bytesPerPixel(format);
+    }
+};
+
+// The ledger's charge for a texture: the sum over its mips of (row pitch aligned to 256 bytes x
+// rows), before the 64 KiB rounding.
+uint64_t textureBytes(DXGI_FORMAT format, uint32_t width, uint32_t height, uint32_t mipLevels);
+
+}  // namespace winsim::gpu
