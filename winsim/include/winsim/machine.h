@@ -35,10 +35,22 @@ struct AdapterConfig {
     std::vector<OutputConfig> outputs;
 };
 
+// Changes a scenario makes by itself over time, counted from its first duplication.
+enum class Timeline {
+    None,
+    Hotplug,        // output 1 unplugged 2 s after the first duplication, back 2 s later, again and again
+    ModeSwitch,     // output 0 goes 1920x1080 -> 2560x1440 -> 2560x1440 FP16 -> ..., one step every 3 s
+    SecureDesktop,  // the secure desktop shows for 2 s every 5 s
+};
+
 struct MachineConfig {
     std::string name = "custom";
     std::vector<AdapterConfig> adapters;
     uint64_t leakPerDuplicationBytes = 0;  // video memory a duplication leaks for good (a faulty driver)
+    Timeline timeline = Timeline::None;
+    bool movingCursor = false;  // the cursor wanders across the desktop and changes shape by itself
+    double cursorHz = 4.0;      // its moves per second
+    double cursorShapeSeconds = 3.0;  // time between its shape changes
 };
 
 // The scenario catalogue. `scenario` returns false for an unknown name.

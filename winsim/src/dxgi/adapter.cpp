@@ -16,6 +16,7 @@ HRESULT Adapter::EnumOutputs(UINT index, IDXGIOutput** out) {
     if (!out) return E_INVALIDARG;
     *out = nullptr;
     if (auto hr = fault("IDXGIAdapter::EnumOutputs", static_cast<int>(index))) return *hr;
+    machine_->tick();
     auto output = state_->attachedOutput(index);
     if (!output) return DXGI_ERROR_NOT_FOUND;
     *out = new Output(ComPtr<Adapter>(this), std::move(output));

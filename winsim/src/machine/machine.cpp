@@ -14,12 +14,29 @@ RECT OutputConfig::desktopRect() const {
     return RECT{position.x, position.y, position.x + w, position.y + h};
 }
 
-OutputState::OutputState(OutputConfig config, int id)
-    : config_(std::move(config)), id_(id), monitor_(reinterpret_cast<HMONITOR>(static_cast<uintptr_t>(0x10000 + id))) {}
+OutputState::OutputState(Machine& machine, OutputConfig config, int id)
+    : current(std::move(config)),
+      desktop(current.updateHz, Clock::now()),
+      machine_(machine),
+      id_(id),
+      monitor_(reinterpret_cast<HMONITOR>(static_cast<uintptr_t>(0x10000 + id))) {}
 
 OutputConfig OutputState::config() const {
-    std::lock_guard lock(mutex_);
-    return config_;
+    auto lock = machine_.lock();
+    return current;
+}
+
+void OutputState::reconfigure(const OutputConfig& next) {
+    const bool modeChanged =
+        next.width != current.width || next.height != current.height || next.format != current.format;
+    if (modeChanged || next.rotation != current.rotation || next.attached != current.attached) ++epoch;
+    if (modeChanged) desktop.dropPresented();
+    current = next;
+    machine_.notify();
+}
+
+float OutputState::whiteLevel() const {
+    return current.format == DXGI_FORMAT_R16G16B16A16_FLOAT ? current.sdrWhiteNits / 80.0f : 1.0f;
 }
 
 std::shared_ptr<OutputState> AdapterState::attachedOutput(unsigned index) const {
@@ -30,23 +47,43 @@ std::shared_ptr<OutputState> AdapterState::attachedOutput(unsigned index) const 
     return nullptr;
 }
 
-Machine::Machine(const MachineConfig& config) : config_(config) {
-    int outputId = 0;
+Machine::Machine(const MachineConfig& config) : config_(config), created_(Clock::now()) {
     for (const auto& adapterConfig : config.adapters) {
         auto adapter = std::make_shared<AdapterState>();
         adapter->config = adapterConfig;
         adapter->index = static_cast<int>(adapters_.size());
         adapter->ledger = std::make_shared<gpu::Ledger>(adapterConfig.dedicatedBytes);
-        for (const auto& outputConfig : adapterConfig.outputs)
-            adapter->outputs.push_back(std::make_shared<OutputState>(outputConfig, outputId++));
+        for (const auto& outputConfig : adapterConfig.outputs) {
+            auto output = std::make_shared<OutputState>(*this, outputConfig, static_cast<int>(outputs_.size()));
+            adapter->outputs.push_back(output);
+            outputs_.push_back(std::move(output));
+        }
         adapters_.push_back(std::move(adapter));
     }
+    cursor.moving = config.movingCursor;
+    cursor.shape = standardCursor(CursorKind::Color);
+    cursor.handle = reinterpret_cast<HCURSOR>(static_cast<uintptr_t>(0x20000));
 }
 
 std::shared_ptr<AdapterState> Machine::adapterByLuid(const LUID& luid) const {
     for (const auto& adapter : adapters_)
         if (adapter->config.luid == luid) return adapter;
     return nullptr;
+}
+
+void Machine::waitUntil(std::unique_lock<std::mutex>& lock, Clock::time_point until) {
+    changed_.wait_until(lock, until);
+}
+
+void Machine::noteDuplication(Clock::time_point now) {
+    if (timelineStarted_) return;
+    timelineStarted_ = true;
+    timelineStart_ = now;
+}
+
+void Machine::advance(Clock::time_point now) {
+    if (timelineStarted_) advanceTimeline(std::chrono::duration<double>(now - timelineStart_).count());
+    if (cursor.moving) advanceCursor(now);
 }
 
 namespace {
@@ -79,6 +116,12 @@ std::shared_ptr<Machine> currentMachine() {
         current().chosen = true;
     }
     return current().machine;
+}
+
+std::shared_ptr<OutputState> currentOutput(int output) {
+    auto machine = currentMachine();
+    if (!machine || output < 0 || output >= static_cast<int>(machine->outputs().size())) return nullptr;
+    return machine->outputs()[static_cast<size_t>(output)];
 }
 
 void useMachine(const MachineConfig& config) {

@@ -1,30 +1,43 @@
-// The running machine: adapters with their ledgers and outputs.
+// The running machine: adapters with their ledgers and outputs, and the state that changes while
+// it runs (modes, attachment, desktops, the cursor, the secure desktop). All of that changing
+// state is guarded by the machine's one lock, and every change is signalled on `changed`.
 #pragma once
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "gpu/ledger.h"
+#include "machine/desktop.h"
 #include "winsim/machine.h"
+#include "winsim/monitors.h"
 
 namespace winsim {
 
+class Machine;
+
 class OutputState {
 public:
-    OutputState(OutputConfig config, int id);
+    OutputState(Machine& machine, OutputConfig config, int id);
+
+    // A snapshot of the configuration (takes the machine's lock).
     OutputConfig config() const;
-    // Applies `change` to the configuration under the output's lock.
-    template <class F>
-    void update(F&& change) {
-        std::lock_guard lock(mutex_);
-        change(config_);
-    }
     HMONITOR monitor() const { return monitor_; }
     int id() const { return id_; }
 
+    // Guarded by the machine's lock:
+    OutputConfig current;
+    uint64_t epoch = 0;  // bumped whenever the output's duplications lose access
+    Desktop desktop;
+    int duplications = 0;  // live duplications of this output
+
+    // Applies a change of mode, rotation or attachment (lock held): duplications lose access.
+    void reconfigure(const OutputConfig& next);
+    // The level of white in the desktop format: the SDR white level for FP16, else 1.
+    float whiteLevel() const;
+
 private:
-    mutable std::mutex mutex_;
-    OutputConfig config_;
+    Machine& machine_;
     const int id_;
     const HMONITOR monitor_;
 };
@@ -39,21 +52,71 @@ struct AdapterState {
     std::shared_ptr<OutputState> attachedOutput(unsigned index) const;
 };
 
+struct CursorState {
+    POINT position{400, 300};
+    bool visible = true;
+    CursorShape shape;
+    HCURSOR handle = nullptr;
+    uint64_t moves = 0;   // position changes so far
+    uint64_t shapes = 0;  // shape changes so far
+    bool moving = false;
+};
+
 class Machine {
 public:
     explicit Machine(const MachineConfig& config);
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
     const MachineConfig& config() const { return config_; }
     const std::vector<std::shared_ptr<AdapterState>>& adapters() const { return adapters_; }
     std::shared_ptr<AdapterState> adapterByLuid(const LUID& luid) const;
+    // Every output, by id.
+    const std::vector<std::shared_ptr<OutputState>>& outputs() const { return outputs_; }
+
+    std::unique_lock<std::mutex> lock() const { return std::unique_lock(mutex_); }
+    // Wakes everything waiting for a change (call after changing state under the lock).
+    void notify() { changed_.notify_all(); }
+    // Waits (lock held) until a change is signalled or `until` passes.
+    void waitUntil(std::unique_lock<std::mutex>& lock, Clock::time_point until);
+
+    // Applies the scenario's timelines and the wandering cursor for `now` (lock held).
+    void advance(Clock::time_point now);
+    // The same, taking the lock: platform calls that observe the machine call it first.
+    void tick() {
+        auto held = lock();
+        advance(Clock::now());
+    }
+    // When advance next has something to do after `now` (lock held).
+    Clock::time_point nextEvent(Clock::time_point now) const;
+    // Starts the timelines at the first duplication (lock held).
+    void noteDuplication(Clock::time_point now);
+
+    // Guarded by the lock:
+    CursorState cursor;
+    bool secureDesktop = false;
+    int activeDuplications = 0;
 
 private:
+    void advanceTimeline(double seconds);
+    void advanceCursor(Clock::time_point now);
+
     MachineConfig config_;
     std::vector<std::shared_ptr<AdapterState>> adapters_;
+    std::vector<std::shared_ptr<OutputState>> outputs_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    Clock::time_point created_;
+    bool timelineStarted_ = false;
+    Clock::time_point timelineStart_;
+    int timelineStep_ = -1;
 };
 
 // The machine platform calls run on: the one a test chose, else the one WINSIM_SCENARIO names.
 // Null when WINSIM_SCENARIO names no known machine.
 std::shared_ptr<Machine> currentMachine();
+// The current machine's output with id `output`, or null.
+std::shared_ptr<OutputState> currentOutput(int output);
 
 inline bool operator==(const LUID& a, const LUID& b) { return a.LowPart == b.LowPart && a.HighPart == b.HighPart; }
 

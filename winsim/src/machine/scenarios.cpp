@@ -33,6 +33,7 @@ MachineConfig defaultMachine() {
     hdr.updateHz = 4.0;
     MachineConfig machine;
     machine.adapters.push_back(gpu({sdr, hdr}));
+    machine.movingCursor = true;
     return machine;
 }
 
@@ -86,6 +87,24 @@ MachineConfig rotated() {
     return machine;
 }
 
+MachineConfig hotplug() {
+    MachineConfig machine = defaultMachine();
+    machine.timeline = Timeline::Hotplug;
+    return machine;
+}
+
+MachineConfig modeSwitch() {
+    MachineConfig machine = singleMachine();
+    machine.timeline = Timeline::ModeSwitch;
+    return machine;
+}
+
+MachineConfig secureDesktop() {
+    MachineConfig machine = defaultMachine();
+    machine.timeline = Timeline::SecureDesktop;
+    return machine;
+}
+
 MachineConfig tenBit() {
     MachineConfig machine = singleMachine();
     machine.adapters[0].outputs[0].format = DXGI_FORMAT_R10G10B10A2_UNORM;
@@ -103,6 +122,9 @@ const std::vector<std::pair<std::string, std::function<MachineConfig()>>>& catal
         {"hybrid", hybrid},
         {"rotated", rotated},
         {"ten-bit", tenBit},
+        {"hotplug", hotplug},
+        {"mode-switch", modeSwitch},
+        {"secure-desktop", secureDesktop},
     };
     return entries;
 }

@@ -1,0 +1,85 @@
+#include "machine/desktop.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace winsim {
+
+uint64_t Desktop::ticks(Clock::time_point now) const {
+    if (hz_ <= 0 || now <= rateStart_) return 0;
+    return static_cast<uint64_t>(std::chrono::duration<double>(now - rateStart_).count() * hz_);
+}
+
+uint64_t Desktop::version(Clock::time_point now) const { return std::max(base_ + ticks(now), presentedAt_); }
+
+Clock::time_point Desktop::nextUpdate(Clock::time_point now) const {
+    if (hz_ <= 0) return Clock::time_point::max();
+    const auto period = std::chrono::duration<double>((static_cast<double>(ticks(now)) + 1) / hz_);
+    return rateStart_ + std::chrono::duration_cast<Clock::duration>(period) + Clock::duration(1);
+}
+
+void Desktop::setRate(double hz, Clock::time_point now) {
+    base_ = version(now);
+    presentedAt_ = std::min(presentedAt_, base_);
+    hz_ = hz;
+    rateStart_ = now;
+}
+
+void Desktop::present(std::vector<uint8_t> pixels, Clock::time_point now) {
+    presentedAt_ = version(now) + 1;
+    base_ = presentedAt_;
+    rateStart_ = now;
+    presented_ = std::move(pixels);
+}
+
+void Desktop::render(gpu::Image& target, uint64_t v, float white) const {
+    if (!presented_.empty() && v == presentedAt_ && presented_.size() == target.mips[0].size()) {
+        std::memcpy(target.mips[0].data(), presented_.data(), presented_.size());
+        return;
+    }
+    renderPattern(target, v, white);
+}
+
+namespace {
+
+// Fills `count` pixels of `bpp` bytes with the pixel at `row`, doubling the filled run each time.
+void replicate(uint8_t* row, size_t count, size_t bpp) {
+    size_t filled = 1;
+    while (filled < count) {
+        const size_t n = std::min(filled, count - filled);
+        std::memcpy(row + filled * bpp, row, n * bpp);
+        filled += n;
+    }
+}
+
+void stamp(gpu::Image& target, uint32_t row, uint64_t v, float white) {
+    const uint32_t bits = std::min<uint32_t>(32, target.width);
+    for (uint32_t x = 0; x < bits; ++x) {
+        const float level = (v >> x) & 1 ? white : 0.0f;
+        gpu::encodePixel(target.format, gpu::Float4{level, level, level, 1.0f}, target.pixel(0, x, row));
+    }
+}
+
+}  // namespace
+
+void renderPattern(gpu::Image& target, uint64_t v, float white) {
+    if (target.width == 0 || target.height == 0) return;
+    const size_t bpp = gpu::bytesPerPixel(target.format);
+    const float grey = white * (0.1f + 0.8f * static_cast<float>((v * 37) % 101) / 100.0f);
+    gpu::encodePixel(target.format, gpu::Float4{grey, grey, grey, 1.0f}, target.pixel(0, 0, 0));
+    replicate(target.pixel(0, 0, 0), target.width, bpp);
+    const size_t rowBytes = size_t{target.width} * bpp;
+    for (uint32_t y = 1; y < target.height; ++y) std::memcpy(target.pixel(0, 0, y), target.pixel(0, 0, 0), rowBytes);
+    stamp(target, 0, v, white);
+    stamp(target, target.height - 1, v, white);
+}
+
+uint32_t readStamp(const uint8_t* bgraRow) {
+    uint32_t v = 0;
+    for (uint32_t x = 0; x < 32; ++x)
+        if (bgraRow[x * 4 + 1] >= 128) v |= 1u << x;
+    return v;
+}
+
+}  // namespace winsim
