@@ -5,3 +5,5 @@
 #include "winbase.h"
 #include "windef.h"
 #include "winerror.h"
+#include "wingdi.h"
+#include "winuser.h"

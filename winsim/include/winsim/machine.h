@@ -16,10 +16,14 @@ struct OutputConfig {
     UINT height = 1080;
     DXGI_FORMAT format = DXGI_FORMAT_B8G8R8A8_UNORM;
     DXGI_MODE_ROTATION rotation = DXGI_MODE_ROTATION_IDENTITY;
-    float sdrWhiteNits = 80.0f;
+    float sdrWhiteNits = 80.0f;  // the SDR white level of its monitor
     bool attached = true;
     double updateHz = 30.0;  // desktop updates per second; 0 = only when a test presents an image
     int drivenByAdapter = -1;  // adapter whose devices may duplicate it; -1 = the one that enumerates it
+    // Clone mode: further monitors that show this output's desktop, each one more display
+    // configuration path on the output's source, given by its SDR white level in nits.
+    std::vector<float> cloneSdrWhiteNits;
+    bool hasDisplayPath = true;  // false: the display configuration lists no path for its source
 
     // Desktop coordinates: the mode at `position`, with width and height swapped by a 90 or 270
     // degree rotation.
