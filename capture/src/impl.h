@@ -101,6 +101,9 @@ struct DuplicationSource::Impl {
     bool start(ID3D12Device* device);
 };
 
+// The SDR white level of `monitor` as a multiple of 80 nits; 2.5 when it cannot be determined.
+float querySdrWhiteScale(HMONITOR monitor);
+
 // Reaches the private record of a source; for the library's own files and its tests.
 struct ImplAccess {
     static DuplicationSource::Impl& of(DuplicationSource& source) { return *source.impl_; }
