@@ -99,12 +99,13 @@ LONG WINAPI GetDisplayConfigBufferSizes(UINT32 flags, UINT32* numPathArrayElemen
 }
 
 // Fills the caller's arrays and sets both counts to the numbers filled in; ERROR_INSUFFICIENT_BUFFER
-// when either array is too small for the configuration as it is now.
+// when either array is too small for the configuration as it is now. An empty array may be null.
 LONG WINAPI QueryDisplayConfig(UINT32 flags, UINT32* numPathArrayElements, DISPLAYCONFIG_PATH_INFO* pathArray,
                                UINT32* numModeInfoArrayElements, DISPLAYCONFIG_MODE_INFO* modeInfoArray,
                                DISPLAYCONFIG_TOPOLOGY_ID* currentTopologyId) {
-    if (!numPathArrayElements || !pathArray || !numModeInfoArrayElements || !modeInfoArray || !knownFlags(flags) ||
-        currentTopologyId)
+    if (!numPathArrayElements || !numModeInfoArrayElements || !knownFlags(flags) || currentTopologyId)
+        return ERROR_INVALID_PARAMETER;
+    if ((!pathArray && *numPathArrayElements) || (!modeInfoArray && *numModeInfoArrayElements))
         return ERROR_INVALID_PARAMETER;
     if (auto hr = winsim::fault("QueryDisplayConfig")) return *hr;
     auto machine = winsim::currentMachine();
