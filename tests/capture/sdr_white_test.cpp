@@ -4,14 +4,14 @@
 
 #include "impl.h"
 #include "support/winsim_fixture.h"
-#include "winsim/display.h"
+#include "winsim/monitors.h"
 
 using velda::querySdrWhiteScale;
 
 namespace {
 
-const wchar_t* const kDisplay1 = L"\\\\.\\DISPLAY1";
-const wchar_t* const kDisplay2 = L"\\\\.\\DISPLAY2";
+constexpr int kDisplay1 = 0;  // output ids
+constexpr int kDisplay2 = 1;
 
 class SdrWhiteTest : public WinsimTest {
 protected:
@@ -30,8 +30,8 @@ protected:
 
 TEST_F(SdrWhiteTest, TheDefaultMachinesHdrOutputIsAt240Nits) {
     // The same handle as the output's DXGI_OUTPUT_DESC::Monitor (the winsim display tests check it).
-    EXPECT_EQ(querySdrWhiteScale(winsim::monitorOf(kDisplay2)), 3.0f);
-    EXPECT_EQ(querySdrWhiteScale(winsim::monitorOf(kDisplay1)), 1.0f);
+    EXPECT_EQ(querySdrWhiteScale(winsim::outputMonitor(kDisplay2)), 3.0f);
+    EXPECT_EQ(querySdrWhiteScale(winsim::outputMonitor(kDisplay1)), 1.0f);
 }
 
 TEST_F(SdrWhiteTest, RawLevelsBelow80NitsFallBackTo200) {
@@ -39,16 +39,16 @@ TEST_F(SdrWhiteTest, RawLevelsBelow80NitsFallBackTo200) {
         UINT32 level;
         float scale;
     } table[] = {{1000, 1.0f}, {2500, 2.5f}, {3000, 3.0f}, {1234, 1.234f}, {999, 2.5f}, {0, 2.5f}, {1001, 1.001f}};
-    const HMONITOR monitor = winsim::monitorOf(kDisplay2);
+    const HMONITOR monitor = winsim::outputMonitor(kDisplay2);
     for (const auto& row : table) {
         SCOPED_TRACE(row.level);
-        ASSERT_TRUE(winsim::setSdrWhiteLevel(kDisplay2, row.level));
+        winsim::setSdrWhiteLevel(kDisplay2, row.level);
         EXPECT_EQ(querySdrWhiteScale(monitor), row.scale);
     }
 }
 
 TEST_F(SdrWhiteTest, AskingForDisplay2ExaminesBothPathsAndOneWhiteLevel) {
-    EXPECT_EQ(querySdrWhiteScale(winsim::monitorOf(kDisplay2)), 3.0f);
+    EXPECT_EQ(querySdrWhiteScale(winsim::outputMonitor(kDisplay2)), 3.0f);
     EXPECT_EQ(winsim::callCount("GetMonitorInfoW"), 1);
     EXPECT_EQ(winsim::callCount("GetDisplayConfigBufferSizes"), 1);
     EXPECT_EQ(winsim::callCount("QueryDisplayConfig"), 1);
@@ -65,14 +65,14 @@ TEST_F(SdrWhiteTest, MonitorsWithoutAnActivePathGetTheDefault) {
     config.adapters[0].outputs[1].hasDisplayPath = false;
     winsim::useMachine(config);
     winsim::clearFaults();
-    EXPECT_EQ(querySdrWhiteScale(winsim::monitorOf(kDisplay2)), 2.5f);
+    EXPECT_EQ(querySdrWhiteScale(winsim::outputMonitor(kDisplay2)), 2.5f);
     EXPECT_EQ(winsim::callCount("GetMonitorInfoW"), 1);
     EXPECT_EQ(winsim::callCount("DisplayConfigGetDeviceInfo"), 1);  // DISPLAY1's source name only
 }
 
 TEST_F(SdrWhiteTest, CloneModeCountsTheFirstPathOnly) {
     useCloneMachine();
-    const HMONITOR monitor = winsim::monitorOf(kDisplay1);
+    const HMONITOR monitor = winsim::outputMonitor(kDisplay1);
     EXPECT_EQ(querySdrWhiteScale(monitor), 1.0f);  // the clone's 240 nits are never asked for
 
     failDeviceInfo(DISPLAYCONFIG_DEVICE_INFO_GET_SDR_WHITE_LEVEL, 1);
@@ -83,14 +83,14 @@ TEST_F(SdrWhiteTest, CloneModeCountsTheFirstPathOnly) {
 TEST_F(SdrWhiteTest, AFailingSourceNameRequestSkipsThatPath) {
     useCloneMachine();
     failDeviceInfo(DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME, 1);
-    EXPECT_EQ(querySdrWhiteScale(winsim::monitorOf(kDisplay1)), 3.0f);  // matched on the clone's path
+    EXPECT_EQ(querySdrWhiteScale(winsim::outputMonitor(kDisplay1)), 3.0f);  // matched on the clone's path
 
     failDeviceInfo(DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME, -1);
-    EXPECT_EQ(querySdrWhiteScale(winsim::monitorOf(kDisplay1)), 2.5f);
+    EXPECT_EQ(querySdrWhiteScale(winsim::outputMonitor(kDisplay1)), 2.5f);
 }
 
 TEST_F(SdrWhiteTest, EverySetUpFailureGivesTheDefault) {
-    const HMONITOR monitor = winsim::monitorOf(kDisplay2);
+    const HMONITOR monitor = winsim::outputMonitor(kDisplay2);
     for (const char* call : {"GetMonitorInfoW", "GetDisplayConfigBufferSizes", "QueryDisplayConfig"}) {
         SCOPED_TRACE(call);
         winsim::clearFaults();

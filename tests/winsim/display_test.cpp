@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "support/winsim_fixture.h"
-#include "winsim/display.h"
+#include "winsim/monitors.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -67,7 +67,7 @@ TEST_F(DisplayTest, MonitorInfoDescribesTheOutputBehindTheDxgiMonitorHandle) {
     ASSERT_EQ(adapter->EnumOutputs(1, output.GetAddressOf()), S_OK);
     DXGI_OUTPUT_DESC desc{};
     ASSERT_EQ(output->GetDesc(&desc), S_OK);
-    EXPECT_EQ(desc.Monitor, winsim::monitorOf(L"\\\\.\\DISPLAY2"));
+    EXPECT_EQ(desc.Monitor, winsim::outputMonitor(1));
 
     MONITORINFOEXW info{};
     info.cbSize = sizeof(info);
@@ -80,12 +80,12 @@ TEST_F(DisplayTest, MonitorInfoDescribesTheOutputBehindTheDxgiMonitorHandle) {
 
     MONITORINFO plain{};
     plain.cbSize = sizeof(plain);
-    ASSERT_TRUE(GetMonitorInfoW(winsim::monitorOf(L"\\\\.\\DISPLAY1"), &plain));
+    ASSERT_TRUE(GetMonitorInfoW(winsim::outputMonitor(0), &plain));
     EXPECT_EQ(plain.dwFlags, MONITORINFOF_PRIMARY);
 }
 
 TEST_F(DisplayTest, MonitorInfoFailsWithWin32Errors) {
-    const HMONITOR monitor = winsim::monitorOf(L"\\\\.\\DISPLAY1");
+    const HMONITOR monitor = winsim::outputMonitor(0);
     MONITORINFOEXW info{};
     info.cbSize = sizeof(info) - 1;
     EXPECT_FALSE(GetMonitorInfoW(monitor, &info));
@@ -219,20 +219,22 @@ TEST_F(DisplayTest, WhiteLevelsChangeAtRunTimePerMonitor) {
     useCloneMachine({200.0f});
     const Config config = query();
     for (UINT32 raw : {0u, 999u, 1234u, 2500u}) {
-        ASSERT_TRUE(winsim::setSdrWhiteLevel(L"\\\\.\\DISPLAY1", raw, 1));
+        winsim::setSdrWhiteLevel(0, raw, 1);
         ULONG level = 0;
         ASSERT_EQ(whiteLevel(config.paths[1], level), ERROR_SUCCESS);
         EXPECT_EQ(level, raw);
         ASSERT_EQ(whiteLevel(config.paths[0], level), ERROR_SUCCESS);
         EXPECT_EQ(level, 1000u);
     }
-    ASSERT_TRUE(winsim::setSdrWhiteNits(L"\\\\.\\DISPLAY1", 300.0f));
+    winsim::setSdrWhiteNits(0, 300.0f);
+    winsim::setSdrWhiteNits(0, 400.0f, 2);  // no such clone: nothing changes
+    winsim::setSdrWhiteNits(7, 400.0f);
     ULONG level = 0;
     ASSERT_EQ(whiteLevel(config.paths[0], level), ERROR_SUCCESS);
     EXPECT_EQ(level, 3750u);
-    EXPECT_FALSE(winsim::setSdrWhiteNits(L"\\\\.\\DISPLAY1", 300.0f, 2));
-    EXPECT_FALSE(winsim::setSdrWhiteNits(L"\\\\.\\DISPLAY9", 300.0f));
-    EXPECT_EQ(winsim::monitorOf(L"\\\\.\\DISPLAY9"), nullptr);
+    ASSERT_EQ(whiteLevel(config.paths[1], level), ERROR_SUCCESS);
+    EXPECT_EQ(level, 2500u);
+    EXPECT_EQ(winsim::outputMonitor(7), nullptr);
 }
 
 TEST_F(DisplayTest, DetachedOutputsAndPathlessMonitors) {
@@ -253,8 +255,8 @@ TEST_F(DisplayTest, DetachedOutputsAndPathlessMonitors) {
 
     MONITORINFOEXW info{};
     info.cbSize = sizeof(info);
-    EXPECT_FALSE(GetMonitorInfoW(winsim::monitorOf(L"\\\\.\\DISPLAY1"), &info));
-    EXPECT_TRUE(GetMonitorInfoW(winsim::monitorOf(L"\\\\.\\DISPLAY2"), &info));
+    EXPECT_FALSE(GetMonitorInfoW(winsim::outputMonitor(0), &info));
+    EXPECT_TRUE(GetMonitorInfoW(winsim::outputMonitor(1), &info));
 }
 
 }  // namespace

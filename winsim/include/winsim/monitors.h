@@ -15,6 +15,14 @@ void setOutputRotation(int output, DXGI_MODE_ROTATION rotation);
 void setOutputAttached(int output, bool attached);
 // Desktop updates per second; 0: only presented images update it.
 void setOutputUpdateRate(int output, double hz);
+// The SDR white level of the output's monitor (`target` 0) or of its clones (1 and up, in the
+// order of OutputConfig::cloneSdrWhiteNits), in nits; the display configuration reports it in
+// thousandths of 80 nits (nits / 80 * 1000). No duplication loses access over it.
+void setSdrWhiteNits(int output, float nits, int target = 0);
+// The same, given as the display configuration's raw answer in thousandths of 80 nits.
+void setSdrWhiteLevel(int output, UINT32 thousandths, int target = 0);
+// The output's monitor handle, as DXGI_OUTPUT_DESC and GetMonitorInfoW know it; null for no output.
+HMONITOR outputMonitor(int output);
 // Shows `pixels` (rows of the output's mode, tightly packed, in its format) as one update.
 void presentImage(int output, std::vector<uint8_t> pixels);
 // Desktop updates of the output so far.

@@ -90,7 +90,7 @@ void fill(const std::vector<Path>& paths, DISPLAYCONFIG_PATH_INFO* pathArray, DI
 LONG WINAPI GetDisplayConfigBufferSizes(UINT32 flags, UINT32* numPathArrayElements, UINT32* numModeInfoArrayElements) {
     if (!numPathArrayElements || !numModeInfoArrayElements || !knownFlags(flags)) return ERROR_INVALID_PARAMETER;
     if (auto hr = winsim::fault("GetDisplayConfigBufferSizes")) return *hr;
-    auto machine = winsim::currentMachine();
+    auto machine = winsim::display::currentState();
     if (!machine) return ERROR_NOT_SUPPORTED;
     const std::vector<Path> paths = winsim::display::listPaths(*machine, flags == QDC_ALL_PATHS);
     *numPathArrayElements = static_cast<UINT32>(paths.size());
@@ -108,7 +108,7 @@ LONG WINAPI QueryDisplayConfig(UINT32 flags, UINT32* numPathArrayElements, DISPL
     if ((!pathArray && *numPathArrayElements) || (!modeInfoArray && *numModeInfoArrayElements))
         return ERROR_INVALID_PARAMETER;
     if (auto hr = winsim::fault("QueryDisplayConfig")) return *hr;
-    auto machine = winsim::currentMachine();
+    auto machine = winsim::display::currentState();
     if (!machine) return ERROR_NOT_SUPPORTED;
     const std::vector<Path> paths = winsim::display::listPaths(*machine, flags == QDC_ALL_PATHS);
     const UINT32 modes = modeCount(paths);

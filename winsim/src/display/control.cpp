@@ -1,39 +1,32 @@
-// The control API for the monitors behind the outputs.
-#include "display/paths.h"
-#include "winsim/display.h"
+// The control API for the SDR white levels of the monitors behind the outputs.
+#include "machine/machine.h"
+#include "winsim/monitors.h"
 
 namespace winsim {
-namespace {
 
-float* monitorNits(OutputConfig& config, int target) {
-    if (target == 0) return &config.sdrWhiteNits;
-    if (target < 0 || target > static_cast<int>(config.cloneSdrWhiteNits.size())) return nullptr;
-    return &config.cloneSdrWhiteNits[static_cast<size_t>(target - 1)];
-}
-
-}  // namespace
-
-bool setSdrWhiteNits(std::wstring_view deviceName, float nits, int target) {
-    auto output = display::outputNamed(deviceName);
-    bool found = false;
-    if (output) {
-        output->update([&](OutputConfig& config) {
-            if (float* slot = monitorNits(config, target)) {
-                *slot = nits;
-                found = true;
-            }
-        });
+void setSdrWhiteNits(int output, float nits, int target) {
+    auto machine = currentMachine();
+    auto state = currentOutput(output);
+    if (!machine || !state) return;
+    auto lock = machine->lock();
+    OutputConfig next = state->current;
+    if (target == 0) {
+        next.sdrWhiteNits = nits;
+    } else if (target > 0 && target <= static_cast<int>(next.cloneSdrWhiteNits.size())) {
+        next.cloneSdrWhiteNits[static_cast<size_t>(target - 1)] = nits;
+    } else {
+        return;
     }
-    return found;
+    state->reconfigure(next);
 }
 
-bool setSdrWhiteLevel(std::wstring_view deviceName, UINT32 thousandths, int target) {
-    return setSdrWhiteNits(deviceName, static_cast<float>(thousandths * 0.08), target);
+void setSdrWhiteLevel(int output, UINT32 thousandths, int target) {
+    setSdrWhiteNits(output, static_cast<float>(thousandths * 0.08), target);
 }
 
-HMONITOR monitorOf(std::wstring_view deviceName) {
-    auto output = display::outputNamed(deviceName);
-    return output ? output->monitor() : nullptr;
+HMONITOR outputMonitor(int output) {
+    auto state = currentOutput(output);
+    return state ? state->monitor() : nullptr;
 }
 
 }  // namespace winsim

@@ -34,7 +34,7 @@ LONG WINAPI DisplayConfigGetDeviceInfo(DISPLAYCONFIG_DEVICE_INFO_HEADER* request
     if (!requestPacket) return ERROR_INVALID_PARAMETER;
     const DISPLAYCONFIG_DEVICE_INFO_TYPE type = requestPacket->type;
     if (auto hr = winsim::fault("DisplayConfigGetDeviceInfo", static_cast<int>(type))) return *hr;
-    auto machine = winsim::currentMachine();
+    auto machine = winsim::display::currentState();
     if (!machine) return ERROR_NOT_SUPPORTED;
     const std::vector<Path> paths = winsim::display::listPaths(*machine, false);
     switch (type) {

@@ -30,7 +30,8 @@ BOOL WINAPI GetMonitorInfoW(HMONITOR monitor, LPMONITORINFO info) {
     if (!info || (info->cbSize != sizeof(MONITORINFO) && info->cbSize != sizeof(MONITORINFOEXW)))
         return failWith(ERROR_INVALID_PARAMETER);
     if (auto hr = winsim::fault("GetMonitorInfoW")) return failWith(static_cast<DWORD>(*hr));
-    auto output = winsim::display::outputWithMonitor(monitor);
+    auto machine = winsim::display::currentState();
+    auto output = machine ? winsim::display::outputWithMonitor(*machine, monitor) : nullptr;
     if (!output) return failWith(ERROR_INVALID_MONITOR_HANDLE);
     const winsim::OutputConfig config = output->config();
     if (!config.attached) return failWith(ERROR_INVALID_MONITOR_HANDLE);

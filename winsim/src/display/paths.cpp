@@ -16,7 +16,7 @@ LUID drivingAdapter(const Machine& machine, const AdapterState& adapter, const O
 
 void addOutputPaths(const Machine& machine, const AdapterState& adapter, const std::shared_ptr<OutputState>& output,
                     bool includeInactive, std::vector<Path>& paths) {
-    OutputConfig config = output->config();
+    const OutputConfig& config = output->current;
     if (!config.hasDisplayPath || (!config.attached && !includeInactive)) return;
     const int monitors = 1 + static_cast<int>(config.cloneSdrWhiteNits.size());
     for (int target = 0; target < monitors; ++target) {
@@ -42,6 +42,7 @@ const Path* findPath(const std::vector<Path>& paths, const LUID& adapterId, UINT
 }  // namespace
 
 std::vector<Path> listPaths(const Machine& machine, bool includeInactive) {
+    auto lock = machine.lock();  // one consistent picture of every output
     std::vector<Path> paths;
     for (const auto& adapter : machine.adapters())
         for (const auto& output : adapter->outputs) addOutputPaths(machine, *adapter, output, includeInactive, paths);
@@ -69,21 +70,15 @@ UINT32 sdrWhiteLevel(const Path& path) {
     return static_cast<UINT32>(std::clamp(thousandths, 0.0, 4294967295.0));
 }
 
-std::shared_ptr<OutputState> outputNamed(std::wstring_view deviceName) {
+std::shared_ptr<Machine> currentState() {
     auto machine = currentMachine();
-    if (!machine) return nullptr;
-    for (const auto& adapter : machine->adapters())
-        for (const auto& output : adapter->outputs)
-            if (output->config().deviceName == deviceName) return output;
-    return nullptr;
+    if (machine) machine->tick();
+    return machine;
 }
 
-std::shared_ptr<OutputState> outputWithMonitor(HMONITOR monitor) {
-    auto machine = currentMachine();
-    if (!machine || !monitor) return nullptr;
-    for (const auto& adapter : machine->adapters())
-        for (const auto& output : adapter->outputs)
-            if (output->monitor() == monitor) return output;
+std::shared_ptr<OutputState> outputWithMonitor(const Machine& machine, HMONITOR monitor) {
+    for (const auto& output : machine.outputs())
+        if (output->monitor() == monitor) return output;
     return nullptr;
 }
 

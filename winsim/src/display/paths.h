@@ -2,7 +2,6 @@
 // shows it (two or more on one source in clone mode).
 #pragma once
 #include <memory>
-#include <string_view>
 #include <vector>
 
 #include <windows.h>
@@ -21,7 +20,7 @@ struct Path {
     bool active = true;   // false: a detached output, listed only when inactive paths are wanted
 };
 
-// The paths in the machine's order of adapters, outputs and monitors.
+// The paths in the machine's order of adapters, outputs and monitors (takes the machine's lock).
 std::vector<Path> listPaths(const Machine& machine, bool includeInactive);
 // The number of distinct sources among `paths`.
 UINT32 sourceCount(const std::vector<Path>& paths);
@@ -33,8 +32,9 @@ const Path* findTarget(const std::vector<Path>& paths, const LUID& adapterId, UI
 // The SDR white level of the path's monitor in thousandths of 80 nits.
 UINT32 sdrWhiteLevel(const Path& path);
 
-// The running machine's output with that device name or monitor, or null.
-std::shared_ptr<OutputState> outputNamed(std::wstring_view deviceName);
-std::shared_ptr<OutputState> outputWithMonitor(HMONITOR monitor);
+// The running machine, brought up to date with its timelines, or null.
+std::shared_ptr<Machine> currentState();
+// The output with that monitor handle, or null.
+std::shared_ptr<OutputState> outputWithMonitor(const Machine& machine, HMONITOR monitor);
 
 }  // namespace winsim::display
