@@ -156,3 +156,29 @@ TEST_F(MonitorsTest, StandardCursorsAreWellFormed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MonitorsTest, GetCursorInfoReportsPositionVisibilityAndShape) {
+    winsim::setCursorMoving(false);
+    winsim::setCursorPosition(2000, 30);
+    CURSORINFO info{};
+    EXPECT_FALSE(GetCursorInfo(&info)) << "cbSize must be set";
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetCursorInfo(&info));
+    EXPECT_EQ(info.flags, CURSOR_SHOWING);
+    EXPECT_NE(info.hCursor, nullptr);
+    EXPECT_EQ(info.ptScreenPos.x, 2000);
+    EXPECT_EQ(info.ptScreenPos.y, 30);
+    const HCURSOR before = info.hCursor;
+    winsim::setCursorShape(winsim::standardCursor(winsim::CursorKind::Monochrome));
+    ASSERT_TRUE(GetCursorInfo(&info));
+    EXPECT_NE(info.hCursor, before);
+    winsim::setCursorVisible(false);
+    ASSERT_TRUE(GetCursorInfo(&info));
+    EXPECT_EQ(info.flags, 0u);
+    winsim::addFault({"GetCursorInfo", E_FAIL});
+    EXPECT_FALSE(GetCursorInfo(&info));
+}
+
+}  // namespace

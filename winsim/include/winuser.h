@@ -1,4 +1,4 @@
-// Win32 user: monitors.
+// Win32 user: monitors and the cursor.
 #pragma once
 #include "windef.h"
 
@@ -23,3 +23,17 @@ static_assert(sizeof(MONITORINFO) == 40);
 static_assert(sizeof(MONITORINFOEXW) == sizeof(MONITORINFO) + CCHDEVICENAME * sizeof(WCHAR));
 
 BOOL WINAPI GetMonitorInfoW(HMONITOR monitor, LPMONITORINFO info);
+
+#define CURSOR_SHOWING 0x00000001u
+#define CURSOR_SUPPRESSED 0x00000002u
+
+struct CURSORINFO {
+    DWORD cbSize;
+    DWORD flags;
+    HCURSOR hCursor;
+    POINT ptScreenPos;
+};
+using PCURSORINFO = CURSORINFO*;
+static_assert(sizeof(CURSORINFO) == 24);
+
+BOOL WINAPI GetCursorInfo(PCURSORINFO info);

@@ -33,6 +33,11 @@ std::string leakReport();
 // calls, for `count` calls (-1: for good), where `when` (given the call's index argument, or -1)
 // holds.
 struct Fault {
+    Fault() = default;
+    Fault(std::string call_, HRESULT result_ = E_FAIL, int skip_ = 0, int count_ = -1,
+          std::function<bool(int index)> when_ = {})
+        : call(std::move(call_)), result(result_), skip(skip_), count(count_), when(std::move(when_)) {}
+
     std::string call;
     HRESULT result = E_FAIL;
     int skip = 0;
