@@ -21,6 +21,8 @@ void useEnvironmentMachine();
 uint64_t vramUsage(int adapter = 0);
 // Fixed video memory charge of a Direct3D 12 device, documented with the device.
 uint64_t d3d12DeviceBaselineBytes();
+// Fixed video memory charge of a Direct3D 11 device, documented with the device.
+uint64_t d3d11DeviceBaselineBytes();
 
 // Live COM objects by kind, their total, open kernel handles, and a one-line report of both.
 std::map<std::string, int64_t> liveObjects();

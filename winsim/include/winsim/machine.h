@@ -36,6 +36,9 @@ struct AdapterConfig {
     uint64_t dedicatedBytes = 8ull << 30;
     bool exposesAdapter3 = true;  // IDXGIAdapter3 (video memory queries) available
     bool supportsD3D12 = true;
+    bool exposesDevice5 = true;           // ID3D11Device5 (fence creation) available on its Direct3D 11 devices
+    bool exposesContext4 = true;          // ID3D11DeviceContext4 (fence signalling) available
+    bool mipsOnSharedTextures = true;     // false: refuses GENERATE_MIPS on shared textures, as some drivers do
     std::vector<OutputConfig> outputs;
 };
 

@@ -69,6 +69,12 @@ MachineConfig leakyDriver() {
     return machine;
 }
 
+MachineConfig noMips() {
+    MachineConfig machine = defaultMachine();
+    machine.adapters[0].mipsOnSharedTextures = false;
+    return machine;
+}
+
 MachineConfig hybrid() {
     MachineConfig machine;
     AdapterConfig discrete = gpu({display(1, 0, 1920, 1080, DXGI_FORMAT_B8G8R8A8_UNORM)});
@@ -119,6 +125,7 @@ const std::vector<std::pair<std::string, std::function<MachineConfig()>>>& catal
         {"no-vram-query", noVramQuery},
         {"no-d3d12", noD3d12},
         {"leaky-driver", leakyDriver},
+        {"no-mips", noMips},
         {"hybrid", hybrid},
         {"rotated", rotated},
         {"ten-bit", tenBit},

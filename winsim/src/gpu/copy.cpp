@@ -1,0 +1,54 @@
+#include <algorithm>
+#include <cstring>
+
+#include "gpu/ops.h"
+
+namespace winsim::gpu {
+
+std::shared_ptr<Image> makeImage(std::shared_ptr<Ledger> ledger, DXGI_FORMAT format, uint32_t width, uint32_t height,
+                                 uint32_t mipLevels) {
+    auto allocation = Allocation::make(std::move(ledger), textureBytes(format, width, height, mipLevels));
+    if (!allocation) return nullptr;
+    auto image = std::make_shared<Image>();
+    image->format = format;
+    image->width = width;
+    image->height = height;
+    image->mipLevels = mipLevels;
+    image->allocation = std::move(allocation);
+    image->mips.resize(mipLevels);
+    for (uint32_t mip = 0; mip < mipLevels; ++mip)
+        image->mips[mip].assign(static_cast<size_t>(image->rowPitch(mip)) * image->mipHeight(mip), 0);
+    return image;
+}
+
+void copyRegion(Image& dst, uint32_t dstMip, uint32_t x, uint32_t y, const Image& src, uint32_t srcMip, Rect box) {
+    const size_t bpp = bytesPerPixel(src.format);
+    const size_t rowBytes = box.width() * bpp;
+    const size_t srcPitch = src.rowPitch(srcMip);
+    const size_t dstPitch = dst.rowPitch(dstMip);
+    const uint8_t* from = src.mips[srcMip].data() + box.top * srcPitch + box.left * bpp;
+    uint8_t* to = dst.mips[dstMip].data() + y * dstPitch + x * bpp;
+    if (rowBytes == srcPitch && rowBytes == dstPitch) {  // whole rows on both sides: one block
+        std::memmove(to, from, rowBytes * box.height());
+        return;
+    }
+    for (uint32_t row = 0; row < box.height(); ++row) std::memmove(to + row * dstPitch, from + row * srcPitch, rowBytes);
+}
+
+void writeRegion(Image& dst, uint32_t mip, Rect box, const uint8_t* data, size_t rowPitch) {
+    const size_t bpp = bytesPerPixel(dst.format);
+    const size_t dstPitch = dst.rowPitch(mip);
+    uint8_t* to = dst.mips[mip].data() + box.top * dstPitch + box.left * bpp;
+    for (uint32_t row = 0; row < box.height(); ++row)
+        std::memcpy(to + row * dstPitch, data + row * rowPitch, box.width() * bpp);
+}
+
+void fillMip(Image& dst, uint32_t mip, const Float4& colour) {
+    const size_t bpp = bytesPerPixel(dst.format);
+    uint8_t pixel[16];
+    encodePixel(dst.format, colour, pixel);
+    auto& bytes = dst.mips[mip];
+    for (size_t offset = 0; offset + bpp <= bytes.size(); offset += bpp) std::memcpy(bytes.data() + offset, pixel, bpp);
+}
+
+}  // namespace winsim::gpu

@@ -1,0 +1,135 @@
+// Mip generation. Each level is filtered from the one above it. Along a dimension that halves
+// exactly, a destination pixel averages two source pixels; along an odd one (5 -> 2) it takes a
+// 1-2-1 tent over three, and a dimension of 1 stays 1. Weights are kept in sixteenths so that
+// 8-bit formats are filtered in integers with exact rounding to nearest.
+#include <cstring>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "gpu/ops.h"
+
+namespace winsim::gpu {
+namespace {
+
+struct Taps {
+    uint32_t index[3];
+    uint32_t weight[3];  // out of 4
+    int count;
+};
+
+Taps tapsFor(uint32_t srcSize, uint32_t d) {
+    if (srcSize == 1) return {{0, 0, 0}, {4, 0, 0}, 1};
+    if (srcSize % 2 == 0) return {{2 * d, 2 * d + 1, 0}, {2, 2, 0}, 2};
+    return {{2 * d, 2 * d + 1, 2 * d + 2}, {1, 2, 1}, 3};
+}
+
+std::vector<Taps> tapsAlong(uint32_t srcSize, uint32_t dstSize) {
+    std::vector<Taps> taps(dstSize);
+    for (uint32_t d = 0; d < dstSize; ++d) taps[d] = tapsFor(srcSize, d);
+    return taps;
+}
+
+bool isFourBytes(DXGI_FORMAT format) {
+    switch (format) {
+        case DXGI_FORMAT_B8G8R8A8_UNORM:
+        case DXGI_FORMAT_B8G8R8A8_TYPELESS:
+        case DXGI_FORMAT_B8G8R8A8_UNORM_SRGB:
+        case DXGI_FORMAT_R8G8B8A8_UNORM:
+        case DXGI_FORMAT_R8G8B8A8_UNORM_SRGB: return true;
+        default: return false;
+    }
+}
+
+// Four 8-bit channels, both dimensions halving exactly: (a + b + c + d + 2) >> 2 per channel.
+void halveEvenBytes(const uint8_t* src, uint32_t srcPitch, uint8_t* dst, uint32_t dstWidth, uint32_t dstHeight) {
+    for (uint32_t y = 0; y < dstHeight; ++y) {
+        const uint8_t* row0 = src + static_cast<size_t>(2 * y) * srcPitch;
+        const uint8_t* row1 = row0 + srcPitch;
+        uint8_t* out = dst + static_cast<size_t>(y) * dstWidth * 4;
+        uint32_t x = 0;
+#if defined(__SSE2__)
+        // Four destination pixels at a time. avg(avg(a, b), avg(c, d)) rounds up once too often
+        // exactly when a pair sum was odd and the two averages differ in their low bit.
+        const __m128i one = _mm_set1_epi8(1);
+        for (; x + 4 <= dstWidth; x += 4) {
+            auto load = [](const uint8_t* p) { return _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))); };
+            const __m128 a0 = load(row0 + 8 * x), b0 = load(row0 + 8 * x + 16);
+            const __m128 a1 = load(row1 + 8 * x), b1 = load(row1 + 8 * x + 16);
+            const __m128i e0 = _mm_castps_si128(_mm_shuffle_ps(a0, b0, _MM_SHUFFLE(2, 0, 2, 0)));
+            const __m128i o0 = _mm_castps_si128(_mm_shuffle_ps(a0, b0, _MM_SHUFFLE(3, 1, 3, 1)));
+            const __m128i e1 = _mm_castps_si128(_mm_shuffle_ps(a1, b1, _MM_SHUFFLE(2, 0, 2, 0)));
+            const __m128i o1 = _mm_castps_si128(_mm_shuffle_ps(a1, b1, _MM_SHUFFLE(3, 1, 3, 1)));
+            const __m128i t0 = _mm_avg_epu8(e0, o0), t1 = _mm_avg_epu8(e1, o1);
+            const __m128i odd = _mm_or_si128(_mm_xor_si128(e0, o0), _mm_xor_si128(e1, o1));
+            const __m128i fix = _mm_and_si128(_mm_and_si128(odd, _mm_xor_si128(t0, t1)), one);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), _mm_sub_epi8(_mm_avg_epu8(t0, t1), fix));
+        }
+#endif
+        for (; x < dstWidth; ++x)
+            for (int c = 0; c < 4; ++c)
+                out[4 * x + c] = static_cast<uint8_t>(
+                    (row0[8 * x + c] + row0[8 * x + 4 + c] + row1[8 * x + c] + row1[8 * x + 4 + c] + 2) >> 2);
+    }
+}
+
+// Four 8-bit channels, any sizes.
+void filterBytes(const Image& image, uint32_t mip, uint8_t* dst) {
+    const uint32_t srcW = image.mipWidth(mip), srcH = image.mipHeight(mip);
+    const uint32_t dstW = image.mipWidth(mip + 1), dstH = image.mipHeight(mip + 1);
+    const uint8_t* src = image.mips[mip].data();
+    const size_t pitch = image.rowPitch(mip);
+    const auto across = tapsAlong(srcW, dstW);
+    for (uint32_t y = 0; y < dstH; ++y) {
+        const Taps down = tapsFor(srcH, y);
+        for (uint32_t x = 0; x < dstW; ++x) {
+            uint32_t sum[4] = {8, 8, 8, 8};
+            for (int j = 0; j < down.count; ++j)
+                for (int i = 0; i < across[x].count; ++i) {
+                    const uint8_t* p = src + down.index[j] * pitch + across[x].index[i] * 4;
+                    const uint32_t w = down.weight[j] * across[x].weight[i];
+                    for (int c = 0; c < 4; ++c) sum[c] += w * p[c];
+                }
+            for (int c = 0; c < 4; ++c) dst[(static_cast<size_t>(y) * dstW + x) * 4 + c] = static_cast<uint8_t>(sum[c] >> 4);
+        }
+    }
+}
+
+// Any other format, through linear float.
+void filterFloat(Image& image, uint32_t mip) {
+    const uint32_t srcW = image.mipWidth(mip), srcH = image.mipHeight(mip);
+    const uint32_t dstW = image.mipWidth(mip + 1), dstH = image.mipHeight(mip + 1);
+    const auto across = tapsAlong(srcW, dstW);
+    for (uint32_t y = 0; y < dstH; ++y) {
+        const Taps down = tapsFor(srcH, y);
+        for (uint32_t x = 0; x < dstW; ++x) {
+            Float4 sum{0, 0, 0, 0};
+            for (int j = 0; j < down.count; ++j)
+                for (int i = 0; i < across[x].count; ++i) {
+                    const Float4 p = decodePixel(image.format, image.pixel(mip, across[x].index[i], down.index[j]));
+                    const float w = static_cast<float>(down.weight[j] * across[x].weight[i]) / 16.0f;
+                    sum = {sum.r + w * p.r, sum.g + w * p.g, sum.b + w * p.b, sum.a + w * p.a};
+                }
+            encodePixel(image.format, sum, image.pixel(mip + 1, x, y));
+        }
+    }
+}
+
+}  // namespace
+
+void generateMips(Image& image, uint32_t first, uint32_t last) {
+    for (uint32_t mip = first; mip < last; ++mip) {
+        const uint32_t srcW = image.mipWidth(mip), srcH = image.mipHeight(mip);
+        if (!isFourBytes(image.format)) {
+            filterFloat(image, mip);
+        } else if (srcW % 2 == 0 && srcH % 2 == 0) {
+            halveEvenBytes(image.mips[mip].data(), image.rowPitch(mip), image.mips[mip + 1].data(), srcW / 2, srcH / 2);
+        } else {
+            filterBytes(image, mip, image.mips[mip + 1].data());
+        }
+    }
+}
+
+}  // namespace winsim::gpu
