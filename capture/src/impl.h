@@ -46,6 +46,10 @@ struct DuplicationSource::Impl {
     std::array<ComPtr<ID3D11RenderTargetView>, kRingSize> ringRtvs;
     std::array<ComPtr<ID3D11ShaderResourceView>, kRingSize> ringSrvs;
     std::array<ComPtr<ID3D12Resource>, kRingSize> ringResources;
+    // The resources of the last ring that handed any out through `texture`, kept alive after it
+    // was replaced until a later ring's handed-out resources replace them in turn, or `stop`: a
+    // consumer may still be using them until it has seen the new generation.
+    std::array<ComPtr<ID3D12Resource>, kRingSize> retiredResources;
     // Ring geometry: written when the ring is built, read by consumers on their own threads.
     std::atomic<uint32_t> width{0};
     std::atomic<uint32_t> height{0};
@@ -81,7 +85,12 @@ struct DuplicationSource::Impl {
     int32_t cursorSetting = -1;
     std::atomic<bool> drawCursor{true};
 
-    mutable std::mutex stateMutex;  // guards the five publication fields below
+    mutable std::mutex stateMutex;  // guards the five publication fields below, and the two ring flags
+    // Set only by a rebuild that completed every slot; cleared when a rebuild starts and by stop.
+    // While it is false no capture pass and no consumer touches the ring.
+    bool ringComplete = false;
+    // `texture` handed out a resource of the current ring since it was built.
+    bool ringHandedOut = false;
     int32_t latestIndex = -1;
     uint32_t generation = 0;
     uint64_t framesProduced = 0;
@@ -99,6 +108,14 @@ struct DuplicationSource::Impl {
     void stop();
     // Brings the source up on `device` (DuplicationSource::start).
     bool start(ID3D12Device* device);
+    // (Re)creates the ring, its views, its Direct3D 12 resources and the conversion intermediate
+    // for `width`, `height` and `desktopFormat`. True when all three slots are complete.
+    bool rebuildRing();
+
+private:
+    void releaseRing();
+    bool createIntermediate();
+    bool buildSlot(int slot, const D3D11_TEXTURE2D_DESC& desc);
 };
 
 // The SDR white level of `monitor` as a multiple of 80 nits; 2.5 when it cannot be determined.

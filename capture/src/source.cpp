@@ -23,6 +23,10 @@ int32_t DuplicationSource::ringSize() const { return kRingSize; }
 
 ID3D12Resource* DuplicationSource::texture(int32_t slot) const {
     if (slot < 0 || slot >= kRingSize) return nullptr;
+    // Under the lock: a rebuild on the capture thread retires the ring's resources under it too.
+    std::lock_guard lock(impl_->stateMutex);
+    if (!impl_->ringComplete) return nullptr;
+    impl_->ringHandedOut = true;
     return impl_->ringResources[static_cast<size_t>(slot)].Get();
 }
 
@@ -43,12 +47,18 @@ void DuplicationSource::Impl::stop() {
     if (worker.joinable()) worker.join();
 
     duplication.Reset();
+    {
+        std::lock_guard lock(stateMutex);
+        ringComplete = false;
+        ringHandedOut = false;
+    }
     for (int i = 0; i < kRingSize; ++i) {
         ringTextures[i].Reset();
         ringRtvs[i].Reset();
         ringSrvs[i].Reset();
         ringResources[i].Reset();
     }
+    for (auto& retired : retiredResources) retired.Reset();
     convertSource.Reset();
     convertSourceSrv.Reset();
     convertVs.Reset();

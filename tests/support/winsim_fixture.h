@@ -1,11 +1,13 @@
 // A test that runs on a fresh winsim machine and checks, when it ends, that it left no live
-// object, open handle or video memory behind.
+// object, open handle or video memory behind, and that the debug layer saw no API misuse (a test
+// that misuses the API on purpose checks the messages and calls winsim::resetDebugLayer()).
 #pragma once
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "winsim/control.h"
+#include "winsim/gpu.h"
 
 class WinsimTest : public ::testing::Test {
 protected:
@@ -14,6 +16,8 @@ protected:
 
     void SetUp() override {
         winsim::clearFaults();
+        winsim::resetQueueKnobs();
+        winsim::resetDebugLayer();
         ASSERT_TRUE(winsim::useScenario(machineName())) << machineName();
         objectsBefore_ = winsim::liveObjectCount();
         handlesBefore_ = winsim::openHandleCount();
@@ -21,12 +25,20 @@ protected:
 
     void TearDown() override {
         winsim::clearFaults();
+        winsim::resetQueueKnobs();
+        EXPECT_EQ(winsim::debugMessageCount(), 0) << debugReport();
         EXPECT_EQ(winsim::liveObjectCount(), objectsBefore_) << winsim::leakReport();
         EXPECT_EQ(winsim::openHandleCount(), handlesBefore_) << winsim::leakReport();
         EXPECT_EQ(winsim::vramUsage(0), 0u) << "video memory left charged on adapter 0";
     }
 
 private:
+    static std::string debugReport() {
+        std::string report = "debug layer:";
+        for (const auto& message : winsim::debugMessages()) report += "\n  " + message;
+        return report;
+    }
+
     int64_t objectsBefore_ = 0;
     int64_t handlesBefore_ = 0;
 };

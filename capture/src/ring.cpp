@@ -1,0 +1,117 @@
+// The shared texture ring: three 8-bit BGRA textures with a full mip chain where the driver allows
+// it, shared through NT handles and opened on the consumer's Direct3D 12 device, and for desktops
+// in another format the intermediate texture that the conversion pass reads.
+#include <cstdio>
+
+#include "impl.h"
+
+namespace velda {
+namespace {
+
+constexpr UINT kSharedMisc = D3D11_RESOURCE_MISC_SHARED | D3D11_RESOURCE_MISC_SHARED_NTHANDLE;
+
+// 1 + floor(log2(max(width, height))); 1 for a larger dimension of 0 or 1.
+uint32_t fullMipCount(uint32_t width, uint32_t height) {
+    uint32_t count = 1;
+    for (uint32_t m = width > height ? width : height; m > 1; m >>= 1) ++count;
+    return count;
+}
+
+D3D11_TEXTURE2D_DESC textureDesc(uint32_t width, uint32_t height, uint32_t mips, DXGI_FORMAT format) {
+    D3D11_TEXTURE2D_DESC desc{};
+    desc.Width = width;
+    desc.Height = height;
+    desc.MipLevels = mips;
+    desc.ArraySize = 1;
+    desc.Format = format;
+    desc.SampleDesc.Count = 1;
+    desc.Usage = D3D11_USAGE_DEFAULT;
+    return desc;
+}
+
+unsigned long hex(HRESULT hr) { return static_cast<unsigned long>(static_cast<uint32_t>(hr)); }
+
+}  // namespace
+
+bool DuplicationSource::Impl::rebuildRing() {
+    releaseRing();
+    needsConvert = desktopFormat != DXGI_FORMAT_B8G8R8A8_UNORM;
+    isHdr = desktopFormat == DXGI_FORMAT_R16G16B16A16_FLOAT;
+    drawCursor.exchange(cursorSetting != 0);
+    if (needsConvert && !createIntermediate()) {
+        std::fprintf(stderr, "capture: convert intermediate (fmt %d) failed\n", static_cast<int>(desktopFormat));
+        return false;
+    }
+    mipLevels = fullMipCount(width, height);
+    D3D11_TEXTURE2D_DESC desc = textureDesc(width, height, mipLevels, DXGI_FORMAT_B8G8R8A8_UNORM);
+    desc.BindFlags = D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET;
+    desc.MiscFlags = D3D11_RESOURCE_MISC_GENERATE_MIPS | kSharedMisc;
+    if (FAILED(device->CreateTexture2D(&desc, nullptr, ringTextures[0].ReleaseAndGetAddressOf()))) {
+        std::fputs("capture: mipped shared texture refused — falling back to no mips (expect shimmer)\n", stderr);
+        mipLevels = 1;
+        desc.MipLevels = 1;
+        desc.MiscFlags = kSharedMisc;
+        if (FAILED(device->CreateTexture2D(&desc, nullptr, ringTextures[0].ReleaseAndGetAddressOf()))) {
+            std::fputs("capture: shared texture creation failed\n", stderr);
+            return false;
+        }
+    }
+    for (int slot = 0; slot < kRingSize; ++slot)
+        if (!buildSlot(slot, desc)) return false;
+    std::lock_guard lock(stateMutex);
+    ringComplete = true;
+    return true;
+}
+
+// Empties the ring. The Direct3D 12 resources a consumer was handed are kept (retired) and the
+// ones retired before them go; resources nobody was handed go at once.
+void DuplicationSource::Impl::releaseRing() {
+    {
+        std::lock_guard lock(stateMutex);
+        ringComplete = false;
+        if (ringHandedOut) retiredResources.swap(ringResources);
+        ringHandedOut = false;
+    }
+    for (int i = 0; i < kRingSize; ++i) {
+        ringTextures[i].Reset();
+        ringRtvs[i].Reset();
+        ringSrvs[i].Reset();
+        ringResources[i].Reset();
+    }
+    convertSource.Reset();
+    convertSourceSrv.Reset();
+}
+
+bool DuplicationSource::Impl::createIntermediate() {
+    D3D11_TEXTURE2D_DESC desc = textureDesc(width, height, 1, desktopFormat);
+    desc.BindFlags = D3D11_BIND_SHADER_RESOURCE;
+    return SUCCEEDED(device->CreateTexture2D(&desc, nullptr, convertSource.ReleaseAndGetAddressOf())) &&
+           SUCCEEDED(device->CreateShaderResourceView(convertSource.Get(), nullptr,
+                                                      convertSourceSrv.ReleaseAndGetAddressOf()));
+}
+
+bool DuplicationSource::Impl::buildSlot(int slot, const D3D11_TEXTURE2D_DESC& desc) {
+    auto& texture = ringTextures[slot];
+    if (!texture && FAILED(device->CreateTexture2D(&desc, nullptr, texture.GetAddressOf()))) return false;
+    if (FAILED(device->CreateRenderTargetView(texture.Get(), nullptr, ringRtvs[slot].ReleaseAndGetAddressOf())))
+        return false;
+    if (mipLevels > 1 &&
+        FAILED(device->CreateShaderResourceView(texture.Get(), nullptr, ringSrvs[slot].ReleaseAndGetAddressOf())))
+        return false;
+    ComPtr<IDXGIResource1> shared;
+    if (FAILED(texture.As(&shared))) return false;
+    HANDLE raw = nullptr;
+    if (FAILED(shared->CreateSharedHandle(nullptr, DXGI_SHARED_RESOURCE_READ | DXGI_SHARED_RESOURCE_WRITE, nullptr, &raw)))
+        return false;
+    UniqueHandle handle(raw);
+    const HRESULT hr =
+        d3d12Device->OpenSharedHandle(handle.get(), IID_PPV_ARGS(ringResources[slot].ReleaseAndGetAddressOf()));
+    handle.reset();  // the Direct3D 12 resource, if any, now holds the texture
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "capture: D3D12 OpenSharedHandle failed (0x%08lx)\n", hex(hr));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace velda
