@@ -1,0 +1,268 @@
+// The shared texture ring: what a rebuild creates for each desktop mode, the lines it prints, what
+// it charges to the ledger, and what a consumer may keep using across rebuilds.
+#include <d3d11_4.h>
+#include <d3d12.h>
+#include <dxgi1_6.h>
+#include <wrl/client.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "gpu/ledger.h"
+#include "gpu/texture.h"
+#include "impl.h"
+#include "support/winsim_fixture.h"
+
+using Microsoft::WRL::ComPtr;
+using velda::DuplicationSource;
+using velda::ImplAccess;
+
+namespace {
+
+class RingTest : public WinsimTest {
+protected:
+    void SetUp() override {
+        WinsimTest::SetUp();
+        ComPtr<IDXGIFactory4> factory;
+        ASSERT_EQ(CreateDXGIFactory1(IID_PPV_ARGS(factory.GetAddressOf())), S_OK);
+        ComPtr<IDXGIAdapter1> adapter;
+        ASSERT_EQ(factory->EnumAdapters1(0, adapter.GetAddressOf()), S_OK);
+        ASSERT_EQ(D3D12CreateDevice(adapter.Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(d3d12.GetAddressOf())), S_OK);
+        source = std::make_unique<DuplicationSource>(0);
+        auto& impl = this->impl();
+        ASSERT_EQ(D3D11CreateDevice(adapter.Get(), D3D_DRIVER_TYPE_UNKNOWN, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT,
+                                    nullptr, 0, D3D11_SDK_VERSION, impl.device.GetAddressOf(), nullptr,
+                                    impl.context.GetAddressOf()),
+                  S_OK);
+        ASSERT_EQ(impl.device.As(&impl.device5), S_OK);
+        ASSERT_EQ(impl.context.As(&impl.context4), S_OK);
+        impl.d3d12Device = d3d12.Get();
+    }
+    void TearDown() override {
+        source.reset();
+        d3d12.Reset();
+        WinsimTest::TearDown();
+    }
+
+    DuplicationSource::Impl& impl() { return ImplAccess::of(*source); }
+
+    // Rebuilds for a mode; what it printed on standard error goes to `errors`.
+    bool rebuild(uint32_t width, uint32_t height, DXGI_FORMAT format = DXGI_FORMAT_B8G8R8A8_UNORM,
+                 std::string* errors = nullptr) {
+        impl().width = width;
+        impl().height = height;
+        impl().desktopFormat = format;
+        testing::internal::CaptureStderr();
+        const bool built = impl().rebuildRing();
+        const std::string printed = testing::internal::GetCapturedStderr();
+        if (errors) *errors = printed;
+        else EXPECT_EQ(printed, "");
+        return built;
+    }
+
+    D3D11_TEXTURE2D_DESC slotDesc(int slot) {
+        D3D11_TEXTURE2D_DESC desc{};
+        impl().ringTextures[slot]->GetDesc(&desc);
+        return desc;
+    }
+
+    static uint64_t ringTextureBytes(uint32_t width, uint32_t height, uint32_t mips) {
+        return winsim::gpu::roundToPage(winsim::gpu::textureBytes(DXGI_FORMAT_B8G8R8A8_UNORM, width, height, mips));
+    }
+
+    ComPtr<ID3D12Device> d3d12;
+    std::unique_ptr<DuplicationSource> source;
+};
+
+struct FormatCase {
+    DXGI_FORMAT format;
+    bool needsConvert;
+    bool isHdr;
+};
+
+class RingFormatTest : public RingTest, public testing::WithParamInterface<FormatCase> {};
+
+TEST_P(RingFormatTest, DesktopFormatSetsTheFlagsAndTheIntermediate) {
+    ASSERT_TRUE(rebuild(1920, 1080, DXGI_FORMAT_R16G16B16A16_FLOAT));  // a previous mode with an intermediate
+    ASSERT_TRUE(rebuild(1920, 1080, GetParam().format));
+    EXPECT_EQ(impl().needsConvert, GetParam().needsConvert);
+    EXPECT_EQ(impl().isHdr, GetParam().isHdr);
+    EXPECT_EQ(impl().convertSource != nullptr, GetParam().needsConvert);
+    EXPECT_EQ(impl().convertSourceSrv != nullptr, GetParam().needsConvert);
+    if (impl().convertSource) {
+        D3D11_TEXTURE2D_DESC desc{};
+        impl().convertSource->GetDesc(&desc);
+        EXPECT_EQ(desc.Format, GetParam().format);
+        EXPECT_EQ(desc.MipLevels, 1u);
+        EXPECT_EQ(desc.BindFlags, 0x8u);
+        EXPECT_EQ(desc.MiscFlags, 0u);
+    }
+    for (int slot = 0; slot < 3; ++slot) {
+        const auto desc = slotDesc(slot);
+        EXPECT_EQ(desc.Format, DXGI_FORMAT_B8G8R8A8_UNORM);
+        EXPECT_EQ(desc.BindFlags, 0x28u);
+        EXPECT_EQ(desc.MiscFlags, 0x803u);
+        EXPECT_NE(source->texture(slot), nullptr);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RingFormatTest,
+                         testing::Values(FormatCase{DXGI_FORMAT_B8G8R8A8_UNORM, false, false},
+                                         FormatCase{DXGI_FORMAT_R16G16B16A16_FLOAT, true, true},
+                                         FormatCase{DXGI_FORMAT_R10G10B10A2_UNORM, true, false}),
+                         [](const auto& info) { return "format" + std::to_string(info.param.format); });
+
+TEST_F(RingTest, MipCountFollowsTheLargerDimension) {
+    struct Mode {
+        uint32_t width, height, mips;
+    };
+    for (Mode mode : {Mode{1, 1, 1}, Mode{1280, 720, 11}, Mode{1920, 1080, 11}, Mode{2560, 1440, 12}, Mode{3840, 2160, 12},
+                      Mode{7680, 4320, 13}, Mode{3, 1, 2}}) {
+        ASSERT_TRUE(rebuild(mode.width, mode.height)) << mode.width << "x" << mode.height;
+        EXPECT_EQ(impl().mipLevels, mode.mips);
+        for (int slot = 0; slot < 3; ++slot) {
+            EXPECT_EQ(slotDesc(slot).MipLevels, mode.mips);
+            EXPECT_NE(impl().ringRtvs[slot], nullptr);
+            EXPECT_EQ(impl().ringSrvs[slot] != nullptr, mode.mips > 1) << "views only for a mipped ring";
+            ASSERT_NE(source->texture(slot), nullptr);
+            EXPECT_EQ(source->texture(slot)->GetDesc().MipLevels, mode.mips);
+        }
+    }
+}
+
+TEST_F(RingTest, CursorSettingIsLatchedAtEachRebuild) {
+    for (int setting : {-1, 0, 1, 0}) {
+        impl().cursorSetting = setting;
+        impl().drawCursor = setting == 0;  // the opposite of what the rebuild must store
+        ASSERT_TRUE(rebuild(64, 64));
+        EXPECT_EQ(impl().drawCursor.load(), setting != 0) << setting;
+    }
+}
+
+class NoMipsRingTest : public RingTest {
+protected:
+    std::string machineName() const override { return "no-mips"; }
+};
+
+TEST_F(NoMipsRingTest, RefusedMipsFallBackToAFlatRingWithOneLine) {
+    std::string errors;
+    ASSERT_TRUE(rebuild(1920, 1080, DXGI_FORMAT_B8G8R8A8_UNORM, &errors));
+    EXPECT_EQ(errors, "capture: mipped shared texture refused — falling back to no mips (expect shimmer)\n");
+    EXPECT_EQ(impl().mipLevels, 1u);
+    for (int slot = 0; slot < 3; ++slot) {
+        EXPECT_EQ(slotDesc(slot).MiscFlags, 0x802u);
+        EXPECT_EQ(slotDesc(slot).MipLevels, 1u);
+        EXPECT_EQ(impl().ringSrvs[slot], nullptr);
+        EXPECT_NE(source->texture(slot), nullptr);
+    }
+}
+
+TEST_F(RingTest, OpenSharedHandleFailingForSlotOneLeavesTheRingIncomplete) {
+    const int64_t handles = winsim::openHandleCount();
+    winsim::addFault({"ID3D12Device::OpenSharedHandle", E_OUTOFMEMORY, 1, 1, nullptr});
+    std::string errors;
+    EXPECT_FALSE(rebuild(1920, 1080, DXGI_FORMAT_B8G8R8A8_UNORM, &errors));
+    EXPECT_EQ(errors, "capture: D3D12 OpenSharedHandle failed (0x8007000e)\n");
+    EXPECT_EQ(winsim::openHandleCount(), handles) << "the handle of slot 1 is closed";
+    auto& ring = impl();
+    EXPECT_TRUE(ring.ringTextures[0] && ring.ringRtvs[0] && ring.ringSrvs[0] && ring.ringResources[0]);
+    EXPECT_TRUE(ring.ringTextures[1] && ring.ringRtvs[1] && ring.ringSrvs[1]);
+    EXPECT_EQ(ring.ringResources[1], nullptr);
+    EXPECT_TRUE(!ring.ringTextures[2] && !ring.ringRtvs[2] && !ring.ringSrvs[2] && !ring.ringResources[2]);
+    EXPECT_FALSE(ring.ringComplete);
+    for (int slot = 0; slot < 3; ++slot) EXPECT_EQ(source->texture(slot), nullptr) << "an incomplete ring is not handed out";
+
+    ASSERT_TRUE(rebuild(1920, 1080));
+    EXPECT_TRUE(ring.ringComplete);
+    EXPECT_NE(source->texture(1), nullptr);
+}
+
+TEST_F(RingTest, EveryFailureHasItsLineOrNone) {
+    std::string errors;
+    winsim::addFault({"ID3D11Device::CreateTexture2D", E_OUTOFMEMORY, 0, 1, nullptr});
+    EXPECT_FALSE(rebuild(640, 480, DXGI_FORMAT_R16G16B16A16_FLOAT, &errors));
+    EXPECT_EQ(errors, "capture: convert intermediate (fmt 10) failed\n");
+    EXPECT_EQ(impl().ringTextures[0], nullptr);
+
+    winsim::addFault({"ID3D11Device::CreateTexture2D", E_OUTOFMEMORY, 0, 2, nullptr});
+    EXPECT_FALSE(rebuild(640, 480, DXGI_FORMAT_B8G8R8A8_UNORM, &errors));
+    EXPECT_EQ(errors,
+              "capture: mipped shared texture refused — falling back to no mips (expect shimmer)\n"
+              "capture: shared texture creation failed\n");
+    EXPECT_EQ(impl().mipLevels, 1u);
+
+    for (const char* call : {"ID3D11Device::CreateRenderTargetView", "ID3D11Device::CreateShaderResourceView",
+                             "IDXGIResource1::CreateSharedHandle"}) {
+        winsim::clearFaults();
+        winsim::addFault({call, E_OUTOFMEMORY, 2, 1, nullptr});
+        EXPECT_FALSE(rebuild(640, 480, DXGI_FORMAT_B8G8R8A8_UNORM, &errors)) << call;
+        EXPECT_EQ(errors, "") << call;
+        EXPECT_NE(impl().ringTextures[2], nullptr) << call;
+        EXPECT_EQ(impl().ringResources[2], nullptr) << call;
+        EXPECT_EQ(source->texture(0), nullptr) << call;
+    }
+}
+
+TEST_F(RingTest, ARebuildChargesThreeMippedTexturesAndARepeatChargesNothingMore) {
+    const uint64_t before = winsim::vramUsage(0);
+    ASSERT_TRUE(rebuild(1920, 1080));
+    EXPECT_EQ(winsim::vramUsage(0), before + 3 * ringTextureBytes(1920, 1080, 11));
+    const uint64_t usage = winsim::vramUsage(0);
+    const auto objects = winsim::liveObjects();
+    const int64_t handles = winsim::openHandleCount();
+
+    ASSERT_TRUE(rebuild(1920, 1080));
+    EXPECT_EQ(winsim::vramUsage(0), usage);
+    EXPECT_EQ(winsim::liveObjects(), objects);
+    EXPECT_EQ(winsim::openHandleCount(), handles);
+
+    source->stop();
+    EXPECT_EQ(winsim::vramUsage(0), before - winsim::d3d11DeviceBaselineBytes()) << "the ring and the device are gone";
+    for (int slot = 0; slot < 3; ++slot) EXPECT_EQ(source->texture(slot), nullptr);
+}
+
+TEST_F(RingTest, HandedOutResourcesOutliveTheRebuildThatReplacesThem) {
+    const uint64_t ring = 3 * ringTextureBytes(256, 256, 9);
+    ASSERT_TRUE(rebuild(256, 256));
+    const uint64_t oneRing = winsim::vramUsage(0);
+    ComPtr<ID3D12Resource> watch = source->texture(0);  // only to see when it goes
+    ID3D12Resource* handedOut = watch.Get();
+    watch.Reset();
+
+    ASSERT_TRUE(rebuild(256, 256));
+    EXPECT_EQ(winsim::vramUsage(0), oneRing + ring) << "the old ring's resources are kept for the consumer";
+    EXPECT_EQ(handedOut->GetDesc().Width, 256u);
+    EXPECT_NE(source->texture(0), handedOut);
+
+    ASSERT_TRUE(rebuild(512, 512));  // the consumer fetched from the second ring: the first may go
+    EXPECT_EQ(winsim::vramUsage(0), oneRing + 3 * ringTextureBytes(512, 512, 10));
+
+    source->stop();
+    EXPECT_EQ(winsim::vramUsage(0), winsim::d3d12DeviceBaselineBytes());
+}
+
+TEST_F(RingTest, AConsumerFollowingTheProtocolNeverMeetsAReleasedResource) {
+    ASSERT_TRUE(rebuild(64, 64));
+    std::atomic<bool> done{false};
+    std::atomic<int> used{0};
+    std::thread consumer([&] {
+        while (!done) {
+            uint32_t generation = 0;
+            source->latest(&generation);
+            for (int slot = 0; slot < 3; ++slot)
+                if (ID3D12Resource* resource = source->texture(slot)) {
+                    if (resource->GetDesc().Format == DXGI_FORMAT_B8G8R8A8_UNORM) ++used;
+                }
+        }
+    });
+    for (int i = 0; i < 30; ++i) ASSERT_TRUE(rebuild(64 + 16 * (i % 3), 64));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (used == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    done = true;
+    consumer.join();
+    EXPECT_GT(used.load(), 0);
+}
+
+}  // namespace
