@@ -113,7 +113,7 @@ struct DuplicationSource::Impl {
     bool rebuildRing();
 
 private:
-    void releaseRing();
+    void releaseRing(bool keepHandedOut);
     bool createIntermediate();
     bool buildSlot(int slot, const D3D11_TEXTURE2D_DESC& desc);
 };

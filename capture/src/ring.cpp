@@ -34,7 +34,7 @@ unsigned long hex(HRESULT hr) { return static_cast<unsigned long>(static_cast<ui
 }  // namespace
 
 bool DuplicationSource::Impl::rebuildRing() {
-    releaseRing();
+    releaseRing(true);
     needsConvert = desktopFormat != DXGI_FORMAT_B8G8R8A8_UNORM;
     isHdr = desktopFormat == DXGI_FORMAT_R16G16B16A16_FLOAT;
     drawCursor.exchange(cursorSetting != 0);
@@ -63,13 +63,14 @@ bool DuplicationSource::Impl::rebuildRing() {
     return true;
 }
 
-// Empties the ring. The Direct3D 12 resources a consumer was handed are kept (retired) and the
-// ones retired before them go; resources nobody was handed go at once.
-void DuplicationSource::Impl::releaseRing() {
+// Empties the ring and the intermediate. A rebuild keeps (retires) the Direct3D 12 resources a
+// consumer was handed, dropping the ones retired before them; resources nobody was handed go at
+// once. `stop` keeps nothing.
+void DuplicationSource::Impl::releaseRing(bool keepHandedOut) {
     {
         std::lock_guard lock(stateMutex);
         ringComplete = false;
-        if (ringHandedOut) retiredResources.swap(ringResources);
+        if (keepHandedOut && ringHandedOut) retiredResources.swap(ringResources);
         ringHandedOut = false;
     }
     for (int i = 0; i < kRingSize; ++i) {
@@ -78,6 +79,8 @@ void DuplicationSource::Impl::releaseRing() {
         ringSrvs[i].Reset();
         ringResources[i].Reset();
     }
+    if (!keepHandedOut)
+        for (auto& retired : retiredResources) retired.Reset();
     convertSource.Reset();
     convertSourceSrv.Reset();
 }

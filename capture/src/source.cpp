@@ -47,20 +47,7 @@ void DuplicationSource::Impl::stop() {
     if (worker.joinable()) worker.join();
 
     duplication.Reset();
-    {
-        std::lock_guard lock(stateMutex);
-        ringComplete = false;
-        ringHandedOut = false;
-    }
-    for (int i = 0; i < kRingSize; ++i) {
-        ringTextures[i].Reset();
-        ringRtvs[i].Reset();
-        ringSrvs[i].Reset();
-        ringResources[i].Reset();
-    }
-    for (auto& retired : retiredResources) retired.Reset();
-    convertSource.Reset();
-    convertSourceSrv.Reset();
+    releaseRing(false);
     convertVs.Reset();
     convertPs.Reset();
     convertConstants.Reset();

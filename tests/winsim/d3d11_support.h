@@ -22,8 +22,12 @@ protected:
                                     nullptr, 0, D3D11_SDK_VERSION, device.GetAddressOf(), nullptr,
                                     context.GetAddressOf()),
                   S_OK);
+        ASSERT_EQ(device.As(&device5), S_OK);
+        ASSERT_EQ(context.As(&context4), S_OK);
     }
     void TearDown() override {
+        context4.Reset();
+        device5.Reset();
         context.Reset();
         device.Reset();
         adapter.Reset();
@@ -52,13 +56,16 @@ protected:
         return t;
     }
 
+    ComPtr<ID3D11Fence> newFence() {
+        ComPtr<ID3D11Fence> fence;
+        EXPECT_EQ(device5->CreateFence(0, D3D11_FENCE_FLAG_NONE, IID_PPV_ARGS(fence.GetAddressOf())), S_OK);
+        return fence;
+    }
+
     // Signals a fresh fence, flushes and waits for the queue to reach it; false on a time-out.
     bool finish(DWORD timeoutMs = 10000) {
-        ComPtr<ID3D11Device5> device5;
-        ComPtr<ID3D11DeviceContext4> context4;
-        ComPtr<ID3D11Fence> fence;
-        if (FAILED(device.As(&device5)) || FAILED(context.As(&context4))) return false;
-        if (FAILED(device5->CreateFence(0, D3D11_FENCE_FLAG_NONE, IID_PPV_ARGS(fence.GetAddressOf())))) return false;
+        ComPtr<ID3D11Fence> fence = newFence();
+        if (!fence) return false;
         HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         context4->Signal(fence.Get(), 1);
         fence->SetEventOnCompletion(1, event);
@@ -71,6 +78,8 @@ protected:
     ComPtr<IDXGIAdapter1> adapter;
     ComPtr<ID3D11Device> device;
     ComPtr<ID3D11DeviceContext> context;
+    ComPtr<ID3D11Device5> device5;
+    ComPtr<ID3D11DeviceContext4> context4;
 };
 
 // BGRA pixels of a w x h image, each byte a function of its place.

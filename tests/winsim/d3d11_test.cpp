@@ -12,10 +12,6 @@ namespace {
 TEST_F(D3D11Test, DeviceIsChargedItsBaselineUntilItsContextGoesToo) {
     EXPECT_EQ(device->GetFeatureLevel(), D3D_FEATURE_LEVEL_11_0);
     EXPECT_EQ(winsim::vramUsage(0), winsim::d3d11DeviceBaselineBytes());
-    ComPtr<ID3D11Device5> device5;
-    ComPtr<ID3D11DeviceContext4> context4;
-    EXPECT_EQ(device.As(&device5), S_OK);
-    EXPECT_EQ(context.As(&context4), S_OK);
     device5.Reset();
     device.Reset();
     EXPECT_EQ(winsim::vramUsage(0), winsim::d3d11DeviceBaselineBytes()) << "the context keeps its device";
@@ -57,6 +53,8 @@ protected:
         machine.adapters[0].exposesContext4 = false;
         D3D11Test::SetUp();
         winsim::useMachine(machine);
+        context4.Reset();
+        device5.Reset();
         context.Reset();
         device.Reset();
         ASSERT_EQ(D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION,
@@ -66,9 +64,7 @@ protected:
 };
 
 TEST_F(HiddenFenceInterfacesTest, CapabilityHidesDevice5AndContext4) {
-    ComPtr<ID3D11Device5> device5;
     ComPtr<ID3D11Device1> device1;
-    ComPtr<ID3D11DeviceContext4> context4;
     EXPECT_EQ(device.As(&device5), E_NOINTERFACE);
     EXPECT_EQ(device.As(&device1), S_OK);
     EXPECT_EQ(context.As(&context4), E_NOINTERFACE);

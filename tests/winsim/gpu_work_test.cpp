@@ -116,12 +116,7 @@ TEST_F(D3D11Test, GenerateMipsNeedsTheFlag) {
 }
 
 TEST_F(D3D11Test, FenceIsReachedWhenTheQueueGetsThereAndSetsItsEvent) {
-    ComPtr<ID3D11Device5> device5;
-    ComPtr<ID3D11DeviceContext4> context4;
-    ComPtr<ID3D11Fence> fence;
-    ASSERT_EQ(device.As(&device5), S_OK);
-    ASSERT_EQ(context.As(&context4), S_OK);
-    ASSERT_EQ(device5->CreateFence(0, D3D11_FENCE_FLAG_NONE, IID_PPV_ARGS(fence.GetAddressOf())), S_OK);
+    auto fence = newFence();
     HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     ASSERT_EQ(fence->SetEventOnCompletion(0, event), S_OK);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0) << "a value already reached sets the event at once";
@@ -141,12 +136,7 @@ TEST_F(D3D11Test, FenceIsReachedWhenTheQueueGetsThereAndSetsItsEvent) {
 
 TEST_F(D3D11Test, StalledQueueReachesNoFenceUntilUnstalled) {
     winsim::setQueueStalled(true);
-    ComPtr<ID3D11Device5> device5;
-    ComPtr<ID3D11DeviceContext4> context4;
-    ComPtr<ID3D11Fence> fence;
-    ASSERT_EQ(device.As(&device5), S_OK);
-    ASSERT_EQ(context.As(&context4), S_OK);
-    ASSERT_EQ(device5->CreateFence(0, D3D11_FENCE_FLAG_NONE, IID_PPV_ARGS(fence.GetAddressOf())), S_OK);
+    auto fence = newFence();
     HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     context4->Signal(fence.Get(), 1);
     fence->SetEventOnCompletion(1, event);
