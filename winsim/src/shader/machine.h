@@ -1,0 +1,38 @@
+// Runs a decoded program over up to 16 invocations at a time (pixels of a span, or vertices).
+// One machine serves a whole draw: its register file is allocated once, constants and the
+// constant buffer are filled in once, and each run only refills the inputs.
+#pragma once
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "gpu/draw.h"
+#include "shader/code.h"
+#include "shader/lanes.h"
+
+namespace winsim::shader {
+
+class Machine {
+public:
+    Machine(const Program& program, const std::vector<uint8_t>& constants,
+            const std::array<gpu::ShaderResource, 2>& resources, const std::array<gpu::SamplerDesc, 2>& samplers);
+
+    const Program& program() const { return program_; }
+    Lanes& reg(uint32_t r) { return regs_[r]; }
+    // Runs lanes 0..count-1; returns the mask (bit per lane) of those that were not discarded.
+    uint32_t run(int count);
+
+private:
+    void execute();
+    void sample(const Op& op);
+    void write(const Op& op, const Lanes& value) {
+        regs_[op.dst] = op.masked ? select(asInt(regs_[kExecRegister]), value, regs_[op.dst]) : value;
+    }
+
+    const Program& program_;
+    std::vector<Lanes> regs_;
+    std::array<gpu::ShaderResource, 2> resources_;
+    std::array<gpu::SamplerDesc, 2> samplers_;
+};
+
+}  // namespace winsim::shader
