@@ -1,4 +1,172 @@
+// A draw: the vertex shader over the generated vertices, primitive assembly, the rasterizer,
+// the pixel shader over spans of up to 16 pixels, the output merger.
 #include "gpu/draw.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "gpu/output.h"
+#include "gpu/rasterizer.h"
+#include "shader/code.h"
+#include "shader/machine.h"
+
 namespace winsim::gpu {
-bool draw(const DrawCall&) { return false; }
+namespace {
+
+using shader::kLanes;
+using shader::Machine;
+using shader::Varying;
+
+// A pixel-shader input fed from the vertex shader's output of the same semantic.
+struct Link {
+    const Varying* input;
+    std::vector<uint32_t> sources;  // register of each component in the vertex shader
+};
+
+struct Vertex {
+    float x, y, z, w;
+    std::vector<float> attributes;  // the linked components, in link order
+};
+
+bool link(const shader::Program& vs, const shader::Program& ps, std::vector<Link>& links) {
+    for (const Varying& in : ps.inputs) {
+        if (in.semantic == "SV_POSITION0") continue;
+        const Varying* out = vs.output(in.semantic);
+        if (!out || out->registers.size() < in.registers.size()) return false;
+        links.push_back({&in, {out->registers.begin(), out->registers.begin() + static_cast<ptrdiff_t>(in.registers.size())}});
+    }
+    return vs.output("SV_POSITION0") != nullptr;
 }
+
+std::vector<Vertex> runVertices(const DrawCall& call, const std::vector<Link>& links) {
+    Machine vs(*call.vertexShader, call.vertexConstants, call.resources, call.samplers);
+    const auto& program = *call.vertexShader;
+    const Varying* id = program.input("SV_VERTEXID0");
+    const Varying& position = *program.output("SV_POSITION0");
+    std::vector<Vertex> vertices(call.vertexCount);
+    for (uint32_t first = 0; first < call.vertexCount; first += kLanes) {
+        const int count = static_cast<int>(std::min<uint32_t>(kLanes, call.vertexCount - first));
+        if (id) {
+            shader::ULanes ids;
+            for (int i = 0; i < kLanes; ++i) ids[i] = call.startVertex + first + static_cast<uint32_t>(i);
+            vs.reg(id->registers[0]) = shader::asFloat(ids);
+        }
+        vs.run(count);
+        for (int i = 0; i < count; ++i) {
+            Vertex& v = vertices[first + static_cast<uint32_t>(i)];
+            v.x = vs.reg(position.registers[0])[i];
+            v.y = vs.reg(position.registers[1])[i];
+            v.z = position.registers.size() > 2 ? vs.reg(position.registers[2])[i] : 0.0f;
+            v.w = position.registers.size() > 3 ? vs.reg(position.registers[3])[i] : 1.0f;
+            for (const Link& l : links)
+                for (uint32_t reg : l.sources) v.attributes.push_back(vs.reg(reg)[i]);
+        }
+    }
+    return vertices;
+}
+
+std::vector<std::array<uint32_t, 3>> assemble(const DrawCall& call) {
+    std::vector<std::array<uint32_t, 3>> triangles;
+    if (call.topology == D3D_PRIMITIVE_TOPOLOGY_TRIANGLELIST) {
+        for (uint32_t i = 0; i + 2 < call.vertexCount; i += 3) triangles.push_back({i, i + 1, i + 2});
+    } else if (call.topology == D3D_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP) {
+        // Odd triangles swap their first two vertices, so that all keep the winding of the first.
+        for (uint32_t i = 0; i + 2 < call.vertexCount; ++i)
+            triangles.push_back(i % 2 ? std::array<uint32_t, 3>{i + 1, i, i + 2} : std::array<uint32_t, 3>{i, i + 1, i + 2});
+    }
+    return triangles;
+}
+
+// Pixels whose centre lies inside both the viewport and the render target.
+PixelRect clipRect(const Viewport& vp, const Image& target) {
+    const auto edge = [](float v, uint32_t size) {
+        const float c = std::ceil(v - 0.5f);
+        return static_cast<int32_t>(std::fmax(0.0f, std::fmin(c, static_cast<float>(size))));
+    };
+    return {edge(vp.x, target.width), edge(vp.y, target.height), edge(vp.x + vp.width, target.width),
+            edge(vp.y + vp.height, target.height)};
+}
+
+class PixelStage {
+public:
+    PixelStage(const DrawCall& call, const std::vector<Link>& links)
+        : call_(call), links_(links), ps_(*call.pixelShader, call.pixelConstants, call.resources, call.samplers),
+          position_(call.pixelShader->input("SV_POSITION0")), target_(call.pixelShader->output("SV_TARGET0")) {}
+
+    void triangle(const std::array<const Vertex*, 3>& v, const std::array<ScreenPoint, 3>& screen) {
+        planes_.clear();
+        for (size_t a = 0; a < v[0]->attributes.size(); ++a)
+            planes_.push_back(plane(screen, v[0]->attributes[a], v[1]->attributes[a], v[2]->attributes[a]));
+        depth_ = plane(screen, v[0]->z / v[0]->w, v[1]->z / v[1]->w, v[2]->z / v[2]->w);
+        rasterize(screen, clipRect(call_.viewport, *call_.renderTarget), [this](int32_t y, int32_t x0, int32_t x1) {
+            for (int32_t x = x0; x < x1; x += kLanes) span(y, x, std::min<int32_t>(kLanes, x1 - x));
+        });
+    }
+
+private:
+    void fill(uint32_t reg, double first, double step) {
+        shader::Lanes& lanes = ps_.reg(reg);
+        const float base = static_cast<float>(first), delta = static_cast<float>(step);
+        for (int i = 0; i < kLanes; ++i) lanes[i] = base + delta * static_cast<float>(i);
+    }
+
+    void span(int32_t y, int32_t x, int count) {
+        const double cx = x + 0.5, cy = y + 0.5;
+        size_t a = 0;
+        for (const Link& l : links_)
+            for (uint32_t reg : l.input->registers) {
+                fill(reg, planes_[a].value(cx, cy), planes_[a].dx);
+                ++a;
+            }
+        if (position_) {
+            const auto& r = position_->registers;
+            fill(r[0], cx, 1.0);
+            if (r.size() > 1) fill(r[1], cy, 0.0);
+            if (r.size() > 2) fill(r[2], depth_.value(cx, cy), depth_.dx);
+            if (r.size() > 3) fill(r[3], 1.0, 0.0);
+        }
+        const uint32_t alive = ps_.run(count);
+        if (!target_) return;
+        float rgba[4][kLanes] = {};
+        for (size_t c = 0; c < target_->registers.size() && c < 4; ++c)
+            std::memcpy(rgba[c], &ps_.reg(target_->registers[c]), sizeof rgba[c]);
+        const float* const channels[4] = {rgba[0], rgba[1], rgba[2], rgba[3]};
+        writeSpan(*call_.renderTarget, call_.blend, y, x, count, alive, channels);
+    }
+
+    const DrawCall& call_;
+    const std::vector<Link>& links_;
+    Machine ps_;
+    const Varying* position_;
+    const Varying* target_;
+    std::vector<Plane> planes_;
+    Plane depth_{};
+};
+
+ScreenPoint toScreen(const Vertex& v, const Viewport& vp) {
+    const float x = v.x / v.w, y = v.y / v.w;
+    return {vp.x + (x + 1.0f) * 0.5f * vp.width, vp.y + (1.0f - y) * 0.5f * vp.height};
+}
+
+}  // namespace
+
+bool draw(const DrawCall& call) {
+    if (!call.vertexShader || !call.pixelShader || !call.renderTarget || call.renderTarget->mips.empty() ||
+        bytesPerPixel(call.renderTarget->format) == 0)
+        return false;
+    std::vector<Link> links;
+    if (!link(*call.vertexShader, *call.pixelShader, links)) return false;
+    const auto triangles = assemble(call);
+    if (triangles.empty()) return call.topology == D3D_PRIMITIVE_TOPOLOGY_TRIANGLELIST ||
+                                  call.topology == D3D_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP;
+    const std::vector<Vertex> vertices = runVertices(call, links);
+    PixelStage pixels(call, links);
+    for (const auto& t : triangles) {
+        const std::array<const Vertex*, 3> v = {&vertices[t[0]], &vertices[t[1]], &vertices[t[2]]};
+        if (!(v[0]->w > 0 && v[1]->w > 0 && v[2]->w > 0)) continue;  // behind the eye: no clipping
+        pixels.triangle(v, {toScreen(*v[0], call.viewport), toScreen(*v[1], call.viewport), toScreen(*v[2], call.viewport)});
+    }
+    return true;
+}
+
+}  // namespace winsim::gpu

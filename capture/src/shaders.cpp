@@ -1,0 +1,60 @@
+#include "shaders.h"
+
+#include <d3dcompiler.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace velda {
+
+const char kConvertShader[] = R"(cbuffer C : register(b0) { float4 p; };
+Texture2D tex : register(t0);
+SamplerState smp : register(s0);
+
+struct VSOut {
+    float4 pos : SV_Position;
+    float2 uv : TEXCOORD0;
+};
+
+VSOut vsmain(uint id : SV_VertexID) {
+    VSOut o;
+    float2 uv = float2((id << 1) & 2, id & 2);
+    o.pos = float4(uv.x * 2 - 1, uv.y * -2 + 1, 0, 1);
+    o.uv = uv;
+    return o;
+}
+
+float enc(float c) {
+    return c <= 0.0031308 ? 12.92 * c : 1.055 * pow(c, 1.0 / 2.4) - 0.055;
+}
+
+float4 psmain(VSOut i) : SV_Target {
+    float3 c = tex.Sample(smp, i.uv).rgb;
+    if (p.y > 0.5) {
+        c = saturate(c * p.x);
+        c = float3(enc(c.r), enc(c.g), enc(c.b));
+    }
+    return float4(c, 1);
+}
+)";
+const size_t kConvertShaderLength = sizeof kConvertShader - 1;
+
+bool compileShader(const char* source, size_t length, const char* entry, const char* target,
+                   Microsoft::WRL::ComPtr<ID3DBlob>& blob) {
+    blob.Reset();
+    Microsoft::WRL::ComPtr<ID3DBlob> errors;
+    const HRESULT hr = D3DCompile(source, length, nullptr, nullptr, nullptr, entry, target, 0, 0, blob.GetAddressOf(),
+                                  errors.GetAddressOf());
+    if (SUCCEEDED(hr)) return true;
+    if (!errors) {
+        std::fprintf(stderr, "capture shader %s: %s\n", entry, "compile failed");
+        return false;
+    }
+    // The text is read up to its terminating zero, but never past the end of the blob.
+    const char* text = static_cast<const char*>(errors->GetBufferPointer());
+    const size_t size = strnlen(text, errors->GetBufferSize());
+    std::fprintf(stderr, "capture shader %s: %.*s\n", entry, static_cast<int>(size), text);
+    return false;
+}
+
+}  // namespace velda

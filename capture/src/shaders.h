@@ -1,0 +1,20 @@
+// The HLSL programs the capture source draws with, and their compilation.
+#pragma once
+#include <d3dcommon.h>
+#include <wrl/client.h>
+
+#include <cstddef>
+
+namespace velda {
+
+// The conversion pass: "vsmain" (vs_5_0) draws one full-screen triangle, "psmain" (ps_5_0)
+// scales HDR scRGB to SDR white, clamps and sRGB-encodes it, or passes other formats through.
+extern const char kConvertShader[];
+extern const size_t kConvertShaderLength;
+
+// Compiles entry point `entry` of an HLSL text for `target` into `blob`. A failure prints
+// "capture shader <entry>: <compiler messages>" on standard error and returns false.
+bool compileShader(const char* source, size_t length, const char* entry, const char* target,
+                   Microsoft::WRL::ComPtr<ID3DBlob>& blob);
+
+}  // namespace velda
