@@ -47,19 +47,17 @@ std::vector<Vertex> runVertices(const DrawCall& call, const std::vector<Link>& l
     for (uint32_t first = 0; first < call.vertexCount; first += kLanes) {
         const int count = static_cast<int>(std::min<uint32_t>(kLanes, call.vertexCount - first));
         if (id) {
-            shader::ULanes ids;
-            for (int i = 0; i < kLanes; ++i) ids[i] = call.startVertex + first + static_cast<uint32_t>(i);
-            vs.reg(id->registers[0]) = shader::asFloat(ids);
+            for (int i = 0; i < kLanes; ++i) vs.reg(id->registers[0]).u[i] = call.startVertex + first + static_cast<uint32_t>(i);
         }
         vs.run(count);
         for (int i = 0; i < count; ++i) {
             Vertex& v = vertices[first + static_cast<uint32_t>(i)];
-            v.x = vs.reg(position.registers[0])[i];
-            v.y = vs.reg(position.registers[1])[i];
-            v.z = position.registers.size() > 2 ? vs.reg(position.registers[2])[i] : 0.0f;
-            v.w = position.registers.size() > 3 ? vs.reg(position.registers[3])[i] : 1.0f;
+            v.x = vs.reg(position.registers[0]).f[i];
+            v.y = vs.reg(position.registers[1]).f[i];
+            v.z = position.registers.size() > 2 ? vs.reg(position.registers[2]).f[i] : 0.0f;
+            v.w = position.registers.size() > 3 ? vs.reg(position.registers[3]).f[i] : 1.0f;
             for (const Link& l : links)
-                for (uint32_t reg : l.sources) v.attributes.push_back(vs.reg(reg)[i]);
+                for (uint32_t reg : l.sources) v.attributes.push_back(vs.reg(reg).f[i]);
         }
     }
     return vertices;
@@ -107,7 +105,7 @@ private:
     void fill(uint32_t reg, double first, double step) {
         shader::Lanes& lanes = ps_.reg(reg);
         const float base = static_cast<float>(first), delta = static_cast<float>(step);
-        for (int i = 0; i < kLanes; ++i) lanes[i] = base + delta * static_cast<float>(i);
+        for (int i = 0; i < kLanes; ++i) lanes.f[i] = base + delta * static_cast<float>(i);
     }
 
     void span(int32_t y, int32_t x, int count) {
@@ -129,7 +127,7 @@ private:
         if (!target_) return;
         float rgba[4][kLanes] = {};
         for (size_t c = 0; c < target_->registers.size() && c < 4; ++c)
-            std::memcpy(rgba[c], &ps_.reg(target_->registers[c]), sizeof rgba[c]);
+            std::memcpy(rgba[c], ps_.reg(target_->registers[c]).f, sizeof rgba[c]);
         const float* const channels[4] = {rgba[0], rgba[1], rgba[2], rgba[3]};
         writeSpan(*call_.renderTarget, call_.blend, y, x, count, alive, channels);
     }

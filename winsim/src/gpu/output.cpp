@@ -8,8 +8,8 @@
 namespace winsim::gpu {
 namespace {
 
-using shader::Lanes;
-using shader::ULanes;
+using shader::F4;
+using shader::U4;
 
 bool isFloat(DXGI_FORMAT format) {
     return format == DXGI_FORMAT_R32G32B32A32_FLOAT || format == DXGI_FORMAT_R16G16B16A16_FLOAT ||
@@ -73,17 +73,20 @@ Float4 merge(const BlendDesc& blend, bool unorm, Float4 src, const uint8_t* pixe
     return out;
 }
 
-ULanes toByte(const float* channel) {
-    Lanes v;
+U4 toByte(const float* channel) {
+    F4 v;
     std::memcpy(&v, channel, sizeof v);
-    v = shader::vmin(shader::vmax(v, shader::splat(0.0f)), shader::splat(1.0f));  // NaN to 0
-    return __builtin_convertvector(v * 255.0f + 0.5f, ULanes);
+    v = shader::vmin(shader::vmax(v, shader::splat<F4>(0.0f)), shader::splat<F4>(1.0f));  // NaN to 0
+    return reinterpret_cast<U4>(__builtin_convertvector(v * 255.0f + 0.5f, shader::I4));
 }
 
 // Sixteen opaque writes into a B8G8R8A8 target, exactly as encodePixel rounds.
 void writeBgra(uint8_t* out, const float* const rgba[4]) {
-    const ULanes packed = toByte(rgba[2]) | toByte(rgba[1]) << 8 | toByte(rgba[0]) << 16 | toByte(rgba[3]) << 24;
-    std::memcpy(out, &packed, sizeof packed);
+    for (int quad = 0; quad < shader::kLanes; quad += 4) {
+        const U4 packed = toByte(rgba[2] + quad) | toByte(rgba[1] + quad) << 8 | toByte(rgba[0] + quad) << 16 |
+                          toByte(rgba[3] + quad) << 24;
+        std::memcpy(out + quad * 4, &packed, sizeof packed);
+    }
 }
 
 }  // namespace

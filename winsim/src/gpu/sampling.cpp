@@ -9,8 +9,8 @@
 namespace winsim::gpu {
 namespace {
 
-using shader::Lanes;
-using shader::ULanes;
+using shader::F4;
+using shader::U4;
 
 uint32_t mipFor(const ShaderResource& texture, float lod) {
     const float level = static_cast<float>(texture.mostDetailedMip) + (std::isnan(lod) ? 0.0f : std::nearbyint(lod));
@@ -27,26 +27,41 @@ int32_t texel(float t, uint32_t size) {
 
 // Half floats to floats for 16 lanes: the 15 low bits shifted into place and rebased by 2^112
 // (exact for normals, subnormals and zero), infinities and NaNs forced to exponent 255.
-void halvesToFloats(const ULanes& h, float* out) {
-    const ULanes magnitude = (h & 0x7FFF) << 13;
-    Lanes f = shader::asFloat(magnitude) * 5.192296858534828e33f;  // 2^112
-    ULanes bits = shader::asUint(f);
+F4 halvesToFloats(U4 h) {
+    const U4 magnitude = (h & 0x7FFF) << 13;
+    U4 bits = shader::asUint(shader::asFloat<F4>(magnitude) * 5.192296858534828e33f);  // 2^112
     bits = (magnitude >= (0x7C00u << 13)) ? (bits | 0x7F800000u) : bits;
-    bits |= (h & 0x8000) << 16;
-    f = shader::asFloat(bits);
-    std::memcpy(out, &f, sizeof f);
+    return shader::asFloat<F4>(bits | (h & 0x8000) << 16);
 }
 
 void pointHalf(const Image& image, uint32_t mip, const int32_t* xs, const int32_t* ys, float* const out[4]) {
-    ULanes h[4];
     const uint8_t* base = image.mips[mip].data();
     const size_t pitch = image.rowPitch(mip);
-    for (int i = 0; i < kSampleLanes; ++i) {
-        uint16_t t[4];
-        std::memcpy(t, base + static_cast<size_t>(ys[i]) * pitch + static_cast<size_t>(xs[i]) * 8, 8);
-        for (int c = 0; c < 4; ++c) h[c][i] = t[c];
+    for (int quad = 0; quad < kSampleLanes; quad += 4) {
+        U4 h[4];
+        for (int i = 0; i < 4; ++i) {
+            uint16_t t[4];
+            std::memcpy(t, base + static_cast<size_t>(ys[quad + i]) * pitch + static_cast<size_t>(xs[quad + i]) * 8, 8);
+            for (int c = 0; c < 4; ++c) h[c][i] = t[c];
+        }
+        for (int c = 0; c < 4; ++c) {
+            const F4 f = halvesToFloats(h[c]);
+            std::memcpy(out[c] + quad, &f, sizeof f);
+        }
     }
-    for (int c = 0; c < 4; ++c) halvesToFloats(h[c], out[c]);
+}
+
+// floor(t x size) clamped to 0..size-1 (NaN to 0) for 16 coordinates.
+void pointCoordinates(const float* t, uint32_t size, int32_t* out) {
+    const float last = static_cast<float>(size - 1);
+    for (int quad = 0; quad < kSampleLanes; quad += 4) {
+        F4 x;
+        std::memcpy(&x, t + quad, sizeof x);
+        x = shader::vfloor(x * static_cast<float>(size));
+        x = shader::vmin(shader::vmax(x, shader::splat<F4>(0.0f)), shader::splat<F4>(last));
+        const shader::I4 i = __builtin_convertvector(x, shader::I4);
+        std::memcpy(out + quad, &i, sizeof i);
+    }
 }
 
 Float4 read(const Image& image, uint32_t mip, int32_t x, int32_t y) {
@@ -93,13 +108,20 @@ void sampleLanes(const ShaderResource& texture, const SamplerDesc& sampler, cons
     }
     int32_t xs[kSampleLanes], ys[kSampleLanes];
     uint32_t mips[kSampleLanes];
+    const uint32_t first = mipFor(texture, lod ? lod[0] : 0);
     bool sameMip = true;
     for (int i = 0; i < kSampleLanes; ++i) {
-        mips[i] = lod ? mipFor(texture, lod[i]) : mipFor(texture, 0);
-        sameMip = sameMip && mips[i] == mips[0];
-        const uint32_t w = image.mipWidth(mips[i]), h = image.mipHeight(mips[i]);
-        xs[i] = texel(std::floor(u[i] * static_cast<float>(w)), w);
-        ys[i] = texel(std::floor(v[i] * static_cast<float>(h)), h);
+        mips[i] = lod ? mipFor(texture, lod[i]) : first;
+        sameMip = sameMip && mips[i] == first;
+    }
+    if (sameMip) {
+        pointCoordinates(u, image.mipWidth(first), xs);
+        pointCoordinates(v, image.mipHeight(first), ys);
+    } else {
+        for (int i = 0; i < kSampleLanes; ++i) {
+            xs[i] = texel(std::floor(u[i] * static_cast<float>(image.mipWidth(mips[i]))), image.mipWidth(mips[i]));
+            ys[i] = texel(std::floor(v[i] * static_cast<float>(image.mipHeight(mips[i]))), image.mipHeight(mips[i]));
+        }
     }
     if (sameMip && image.format == DXGI_FORMAT_R16G16B16A16_FLOAT) return pointHalf(image, mips[0], xs, ys, out);
     for (int i = 0; i < kSampleLanes; ++i) store(out, i, read(image, mips[i], xs[i], ys[i]));

@@ -3,6 +3,7 @@
 // constant buffer are filled in once, and each run only refills the inputs.
 #pragma once
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -21,18 +22,21 @@ public:
     Lanes& reg(uint32_t r) { return regs_[r]; }
     // Runs lanes 0..count-1; returns the mask (bit per lane) of those that were not discarded.
     uint32_t run(int count);
+    // A Sample or Fetch operation, for the interpreter loop.
+    void sampleOp(const Op& op) { sample(op); }
 
 private:
     void execute();
     void sample(const Op& op);
-    void write(const Op& op, const Lanes& value) {
-        regs_[op.dst] = op.masked ? select(asInt(regs_[kExecRegister]), value, regs_[op.dst]) : value;
-    }
 
     const Program& program_;
     std::vector<Lanes> regs_;
     std::array<gpu::ShaderResource, 2> resources_;
     std::array<gpu::SamplerDesc, 2> samplers_;
 };
+
+// The loop built for AVX-512; only for processors that have it (wideKernelUsable).
+bool wideKernelUsable();
+void executeWide(const Op* ops, size_t count, Lanes* registers, Machine& machine);
 
 }  // namespace winsim::shader
