@@ -37,15 +37,22 @@ F4 halvesToFloats(U4 h) {
 void pointHalf(const Image& image, uint32_t mip, const int32_t* xs, const int32_t* ys, float* const out[4]) {
     const uint8_t* base = image.mips[mip].data();
     const size_t pitch = image.rowPitch(mip);
-    for (int quad = 0; quad < kSampleLanes; quad += 4) {
-        U4 h[4];
-        for (int i = 0; i < 4; ++i) {
-            uint16_t t[4];
-            std::memcpy(t, base + static_cast<size_t>(ys[quad + i]) * pitch + static_cast<size_t>(xs[quad + i]) * 8, 8);
-            for (int c = 0; c < 4; ++c) h[c][i] = t[c];
-        }
-        for (int c = 0; c < 4; ++c) {
-            const F4 f = halvesToFloats(h[c]);
+    uint16_t texels[kSampleLanes][4];
+    bool row = true;  // sixteen neighbours on one row, as a one-to-one copy reads them
+    for (int i = 1; i < kSampleLanes; ++i) row = row && ys[i] == ys[0] && xs[i] == xs[0] + i;
+    if (row) {
+        std::memcpy(texels, base + static_cast<size_t>(ys[0]) * pitch + static_cast<size_t>(xs[0]) * 8, sizeof texels);
+    } else {
+        for (int i = 0; i < kSampleLanes; ++i)
+            std::memcpy(texels[i], base + static_cast<size_t>(ys[i]) * pitch + static_cast<size_t>(xs[i]) * 8, 8);
+    }
+    for (int c = 0; c < 4; ++c) {
+        uint32_t channel[kSampleLanes];
+        for (int i = 0; i < kSampleLanes; ++i) channel[i] = texels[i][c];
+        for (int quad = 0; quad < kSampleLanes; quad += 4) {
+            U4 h;
+            std::memcpy(&h, channel + quad, sizeof h);
+            const F4 f = halvesToFloats(h);
             std::memcpy(out[c] + quad, &f, sizeof f);
         }
     }

@@ -96,12 +96,11 @@ WINSIM_LANES_INLINE V vexp2(V x) {
     const V n = shifted - 12582912.0f;
     const IntOf<V> ni = asInt(shifted) - 0x4B400000;
     const V f = x - n;
-    V p = 1.535336188319500e-4f * f + 1.339887440266574e-3f;
-    p = p * f + 9.618437357674640e-3f;
-    p = p * f + 5.550332471162809e-2f;
-    p = p * f + 2.402264791363012e-1f;
-    p = p * f + 6.931472028550421e-1f;
-    p = p * f + 1.0f;
+    // Estrin's scheme: short dependency chains, as the loop runs one operation at a time.
+    const V f2 = f * f;
+    const V low = (1.0f + 6.931472028550421e-1f * f) + (2.402264791363012e-1f + 5.550332471162809e-2f * f) * f2;
+    const V high = (9.618437357674640e-3f + 1.339887440266574e-3f * f) + 1.535336188319500e-4f * f2;
+    const V p = low + high * (f2 * f2);
     const IntOf<V> half = ni >> 1;
     return p * asFloat<V>((half + 127) << 23) * asFloat<V>((ni - half + 127) << 23);
 }
@@ -118,16 +117,12 @@ WINSIM_LANES_INLINE V vlog2(V x) {
     m = select<V>(big, m * 0.5f, m);
     e = e - big;  // big is -1 where true
     const V z = m - 1.0f;
-    const V zz = z * z;
-    V p = 7.0376836292e-2f * z - 1.1514610310e-1f;
-    p = p * z + 1.1676998740e-1f;
-    p = p * z - 1.2420140846e-1f;
-    p = p * z + 1.4249322787e-1f;
-    p = p * z - 1.6668057665e-1f;
-    p = p * z + 2.0000714765e-1f;
-    p = p * z - 2.4999993993e-1f;
-    p = p * z + 3.3333331174e-1f;
-    const V ln = z + (p * z * zz - 0.5f * zz);
+    const V z2 = z * z;
+    const V z4 = z2 * z2;
+    const V r0 = (3.3333331174e-1f - 2.4999993993e-1f * z) + (2.0000714765e-1f - 1.6668057665e-1f * z) * z2;
+    const V r1 = (1.4249322787e-1f - 1.2420140846e-1f * z) + (1.1676998740e-1f - 1.1514610310e-1f * z) * z2;
+    const V p = (r0 + r1 * z4) + 7.0376836292e-2f * (z4 * z4);
+    const V ln = (z - 0.5f * z2) + p * (z * z2);
     V r = ln * 1.44269504088896f + __builtin_convertvector(e, V);
     r = select<V>(x < 1.17549435e-38f, splat<V>(-__builtin_inff()), r);
     r = select<V>(bits == 0x7F800000, x, r);
