@@ -64,15 +64,14 @@ Outcome runGlslang(const char* source, int length, const std::string& defines, c
     const bool parsed = shader.parse(GetDefaultResources(), 100, false, messages);
     out.log = shader.getInfoLog();
     if (!parsed) return out;
+    glslang::TProgram program;
+    program.addShader(&shader);
+    const bool linked = program.link(messages);
+    out.log += program.getInfoLog();
+    if (!linked) return out;
     // glslang only warns about a missing entry point and compiles an empty function.
     if (out.log.find("Entry point not found") != std::string::npos) {
         out.log = std::string("error: entry point '") + entry + "' not found\n" + out.log;
-        return out;
-    }
-    glslang::TProgram program;
-    program.addShader(&shader);
-    if (!program.link(messages)) {
-        out.log += program.getInfoLog();
         return out;
     }
     glslang::SpvOptions options;
