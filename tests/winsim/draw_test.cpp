@@ -1,0 +1,190 @@
+// The rasterizer and output merger through gpu::draw: coverage and the fill rule, strips,
+// viewports, sampling and blending.
+#include <cmath>
+#include <cstring>
+
+#include "support/shader_helpers.h"
+
+namespace {
+
+using winsim::gpu::Float4;
+
+constexpr char kFullScreen[] = R"(
+float4 vsmain(uint id : SV_VertexID) : SV_Position {
+    float2 uv = float2((id << 1) & 2, id & 2);
+    return float4(uv.x * 2 - 1, uv.y * -2 + 1, 0, 1);
+}
+float4 psmain(float4 pos : SV_Position) : SV_Target { return float4(0.25, pos.x / 64, pos.y / 64, 1); }
+)";
+
+// A rectangle in normalized device coordinates drawn as a four-vertex strip, as the cursor is.
+constexpr char kQuad[] = R"(
+cbuffer C : register(b0) { float4 rect; };
+Texture2D tex : register(t0);
+SamplerState smp : register(s0);
+struct VSOut { float4 pos : SV_Position; float2 uv : TEXCOORD0; };
+VSOut vsmain(uint id : SV_VertexID) {
+    VSOut o;
+    float2 c = float2(id & 1, id >> 1);
+    o.pos = float4(lerp(rect.x, rect.z, c.x), lerp(rect.y, rect.w, c.y), 0, 1);
+    o.uv = c;
+    return o;
+}
+float4 psmain(VSOut i) : SV_Target { return tex.Sample(smp, i.uv); }
+)";
+
+// One-shot programs shared by the tests.
+struct Programs {
+    std::shared_ptr<const winsim::shader::Program> fullVs, fullPs, quadVs, quadPs;
+};
+const Programs& programs() {
+    static const Programs p{shader_test::load(kFullScreen, "vsmain", "vs_5_0"), shader_test::load(kFullScreen, "psmain", "ps_5_0"),
+                            shader_test::load(kQuad, "vsmain", "vs_5_0"), shader_test::load(kQuad, "psmain", "ps_5_0")};
+    return p;
+}
+
+// Additive blending (ONE + ONE) shows a pixel drawn twice as a doubled value.
+winsim::gpu::BlendDesc additive() {
+    winsim::gpu::BlendDesc b;
+    b.enable = true;
+    b.srcBlend = b.destBlend = b.srcBlendAlpha = b.destBlendAlpha = 2;
+    return b;
+}
+
+// Pixel (x, y) from pixel coordinates of a w x h target to the quad's constants.
+std::vector<uint8_t> rectConstants(float x0, float y0, float x1, float y1, float w, float h) {
+    const float rect[4] = {x0 / w * 2 - 1, 1 - y0 / h * 2, x1 / w * 2 - 1, 1 - y1 / h * 2};
+    return shader_test::bytesOf(rect);
+}
+
+std::shared_ptr<winsim::gpu::Image> solid(const Float4& colour) {
+    auto img = shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, 1, 1);
+    shader_test::fill(*img, colour);
+    return img;
+}
+
+TEST(DrawTest, FullScreenTriangleCoversEveryPixelOnce) {
+    const auto& p = programs();
+    auto target = shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, 37, 23);
+    auto call = shader_test::drawInto(target, 3);
+    call.vertexShader = p.fullVs;
+    call.pixelShader = p.fullPs;
+    call.blend = additive();
+    ASSERT_TRUE(winsim::gpu::draw(call));
+    for (uint32_t y = 0; y < target->height; ++y)
+        for (uint32_t x = 0; x < target->width; ++x) {
+            const Float4 v = shader_test::at(*target, x, y);
+            ASSERT_EQ(v.r, 0.25f) << x << "," << y;
+            EXPECT_FLOAT_EQ(v.g, (x + 0.5f) / 64) << "pixel centres at .5";
+            EXPECT_FLOAT_EQ(v.b, (y + 0.5f) / 64);
+        }
+}
+
+TEST(DrawTest, StripCoversPixelCentresInsideByTheTopLeftRule) {
+    const auto& p = programs();
+    auto target = shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, 12, 10);
+    auto call = shader_test::drawInto(target, 4);
+    call.topology = D3D_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP;
+    call.vertexShader = p.quadVs;
+    call.pixelShader = p.quadPs;
+    call.blend = additive();
+    call.resources[0].image = solid({1, 0, 0, 0});
+    // Edges through pixel centres: the left (x = 2.5) and top (y = 1.5) ones own their pixels,
+    // the right (x = 7.5) and bottom (y = 6.5) ones do not. The shared diagonal is drawn once.
+    call.vertexConstants = rectConstants(2.5f, 1.5f, 7.5f, 6.5f, 12, 10);
+    ASSERT_TRUE(winsim::gpu::draw(call));
+    for (uint32_t y = 0; y < target->height; ++y)
+        for (uint32_t x = 0; x < target->width; ++x) {
+            const bool inside = x >= 2 && x < 7 && y >= 1 && y < 6;
+            EXPECT_EQ(shader_test::at(*target, x, y).r, inside ? 1.0f : 0.0f) << x << "," << y;
+        }
+}
+
+TEST(DrawTest, ViewportClipsAndPlaces) {
+    const auto& p = programs();
+    auto target = shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, 20, 8);
+    auto call = shader_test::drawInto(target, 3);
+    call.vertexShader = p.fullVs;
+    call.pixelShader = p.fullPs;
+    call.viewport = {10, 2, 16, 4, 0, 1};  // reaches past the right edge
+    ASSERT_TRUE(winsim::gpu::draw(call));
+    for (uint32_t y = 0; y < 8; ++y)
+        for (uint32_t x = 0; x < 20; ++x)
+            EXPECT_EQ(shader_test::at(*target, x, y).r, x >= 10 && y >= 2 && y < 6 ? 0.25f : 0.0f) << x << "," << y;
+}
+
+TEST(DrawTest, PointAndLinearSamplingClampAtTheEdges) {
+    const auto& p = programs();
+    auto texture = shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, 2, 1);
+    winsim::gpu::encodePixel(texture->format, {0, 0, 0, 1}, texture->pixel(0, 0, 0));
+    winsim::gpu::encodePixel(texture->format, {1, 0, 0, 1}, texture->pixel(0, 1, 0));
+    for (bool linear : {false, true}) {
+        auto target = shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, 8, 1);
+        auto call = shader_test::drawInto(target, 4);
+        call.topology = D3D_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP;
+        call.vertexShader = p.quadVs;
+        call.pixelShader = p.quadPs;
+        call.vertexConstants = rectConstants(0, 0, 8, 1, 8, 1);
+        call.resources[0].image = texture;
+        call.samplers[0].linear = linear;
+        ASSERT_TRUE(winsim::gpu::draw(call));
+        // u = (x + 0.5) / 8; linear reads texel coordinate u * 2 - 0.5, clamped to the edge texels.
+        const float pointExpected[8] = {0, 0, 0, 0, 1, 1, 1, 1};
+        const float linearExpected[8] = {0, 0, 0.125f, 0.375f, 0.625f, 0.875f, 1, 1};
+        for (uint32_t x = 0; x < 8; ++x)
+            EXPECT_FLOAT_EQ(shader_test::at(*target, x, 0).r, linear ? linearExpected[x] : pointExpected[x])
+                << (linear ? "linear " : "point ") << x;
+    }
+}
+
+TEST(DrawTest, AlphaBlendingOverBgra) {
+    const auto& p = programs();
+    auto target = shader_test::image(DXGI_FORMAT_B8G8R8A8_UNORM, 4, 1);
+    shader_test::fill(*target, {0, 0, 1, 1});
+    auto call = shader_test::drawInto(target, 4);
+    call.topology = D3D_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP;
+    call.vertexShader = p.quadVs;
+    call.pixelShader = p.quadPs;
+    call.vertexConstants = rectConstants(1, 0, 3, 1, 4, 1);
+    call.resources[0].image = solid({1, 0.5f, 0, 0.5f});
+    call.blend.enable = true;
+    call.blend.srcBlend = 5;        // SRC_ALPHA
+    call.blend.destBlend = 6;       // INV_SRC_ALPHA
+    call.blend.srcBlendAlpha = 2;   // ONE
+    call.blend.destBlendAlpha = 6;  // INV_SRC_ALPHA
+    ASSERT_TRUE(winsim::gpu::draw(call));
+    uint8_t px[4][4];
+    for (uint32_t x = 0; x < 4; ++x) std::memcpy(px[x], target->pixel(0, x, 0), 4);
+    const uint8_t untouched[4] = {255, 0, 0, 255}, blended[4] = {128, 64, 128, 255};  // B, G, R, A
+    EXPECT_EQ(std::memcmp(px[0], untouched, 4), 0);
+    EXPECT_EQ(std::memcmp(px[1], blended, 4), 0) << int(px[1][0]) << " " << int(px[1][1]) << " " << int(px[1][2]);
+    EXPECT_EQ(std::memcmp(px[2], blended, 4), 0);
+    EXPECT_EQ(std::memcmp(px[3], untouched, 4), 0);
+}
+
+TEST(DrawTest, CounterClockwiseTrianglesAreCulledAndMissingPiecesRefused) {
+    const auto& p = programs();
+    auto target = shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, 4, 4);
+    auto call = shader_test::drawInto(target, 4);
+    call.topology = D3D_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP;
+    call.vertexShader = p.quadVs;
+    call.pixelShader = p.quadPs;
+    call.resources[0].image = solid({1, 1, 1, 1});
+    call.vertexConstants = rectConstants(0, 4, 4, 0, 4, 4);  // upside down: wound the other way
+    ASSERT_TRUE(winsim::gpu::draw(call));
+    EXPECT_EQ(shader_test::at(*target, 1, 1).r, 0.0f);
+
+    auto missing = call;
+    missing.pixelShader = nullptr;
+    EXPECT_FALSE(winsim::gpu::draw(missing));
+    missing = call;
+    missing.renderTarget = nullptr;
+    EXPECT_FALSE(winsim::gpu::draw(missing));
+    missing = call;
+    missing.pixelShader = p.fullPs;
+    missing.vertexShader = p.fullVs;
+    missing.pixelShader = p.quadPs;  // wants TEXCOORD0, which the full-screen vertex shader lacks
+    EXPECT_FALSE(winsim::gpu::draw(missing));
+}
+
+}  // namespace
