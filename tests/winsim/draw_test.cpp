@@ -57,6 +57,17 @@ std::vector<uint8_t> rectConstants(float x0, float y0, float x1, float y1, float
     return shader_test::bytesOf(rect);
 }
 
+// A strip drawing the quad (x0, y0)-(x1, y1), in pixels, into the whole of `target`.
+winsim::gpu::DrawCall quadDraw(std::shared_ptr<winsim::gpu::Image> target, float x0, float y0, float x1, float y1) {
+    const float w = static_cast<float>(target->width), h = static_cast<float>(target->height);
+    auto call = shader_test::drawInto(std::move(target), 4);
+    call.topology = D3D_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP;
+    call.vertexShader = programs().quadVs;
+    call.pixelShader = programs().quadPs;
+    call.vertexConstants = rectConstants(x0, y0, x1, y1, w, h);
+    return call;
+}
+
 std::shared_ptr<winsim::gpu::Image> solid(const Float4& colour) {
     auto img = shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, 1, 1);
     shader_test::fill(*img, colour);
@@ -81,17 +92,12 @@ TEST(DrawTest, FullScreenTriangleCoversEveryPixelOnce) {
 }
 
 TEST(DrawTest, StripCoversPixelCentresInsideByTheTopLeftRule) {
-    const auto& p = programs();
     auto target = shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, 12, 10);
-    auto call = shader_test::drawInto(target, 4);
-    call.topology = D3D_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP;
-    call.vertexShader = p.quadVs;
-    call.pixelShader = p.quadPs;
-    call.blend = additive();
-    call.resources[0].image = solid({1, 0, 0, 0});
     // Edges through pixel centres: the left (x = 2.5) and top (y = 1.5) ones own their pixels,
     // the right (x = 7.5) and bottom (y = 6.5) ones do not. The shared diagonal is drawn once.
-    call.vertexConstants = rectConstants(2.5f, 1.5f, 7.5f, 6.5f, 12, 10);
+    auto call = quadDraw(target, 2.5f, 1.5f, 7.5f, 6.5f);
+    call.blend = additive();
+    call.resources[0].image = solid({1, 0, 0, 0});
     ASSERT_TRUE(winsim::gpu::draw(call));
     for (uint32_t y = 0; y < target->height; ++y)
         for (uint32_t x = 0; x < target->width; ++x) {
@@ -114,17 +120,12 @@ TEST(DrawTest, ViewportClipsAndPlaces) {
 }
 
 TEST(DrawTest, PointAndLinearSamplingClampAtTheEdges) {
-    const auto& p = programs();
     auto texture = shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, 2, 1);
     winsim::gpu::encodePixel(texture->format, {0, 0, 0, 1}, texture->pixel(0, 0, 0));
     winsim::gpu::encodePixel(texture->format, {1, 0, 0, 1}, texture->pixel(0, 1, 0));
     for (bool linear : {false, true}) {
         auto target = shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, 8, 1);
-        auto call = shader_test::drawInto(target, 4);
-        call.topology = D3D_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP;
-        call.vertexShader = p.quadVs;
-        call.pixelShader = p.quadPs;
-        call.vertexConstants = rectConstants(0, 0, 8, 1, 8, 1);
+        auto call = quadDraw(target, 0, 0, 8, 1);
         call.resources[0].image = texture;
         call.samplers[0].linear = linear;
         ASSERT_TRUE(winsim::gpu::draw(call));
@@ -138,14 +139,9 @@ TEST(DrawTest, PointAndLinearSamplingClampAtTheEdges) {
 }
 
 TEST(DrawTest, AlphaBlendingOverBgra) {
-    const auto& p = programs();
     auto target = shader_test::image(DXGI_FORMAT_B8G8R8A8_UNORM, 4, 1);
     shader_test::fill(*target, {0, 0, 1, 1});
-    auto call = shader_test::drawInto(target, 4);
-    call.topology = D3D_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP;
-    call.vertexShader = p.quadVs;
-    call.pixelShader = p.quadPs;
-    call.vertexConstants = rectConstants(1, 0, 3, 1, 4, 1);
+    auto call = quadDraw(target, 1, 0, 3, 1);
     call.resources[0].image = solid({1, 0.5f, 0, 0.5f});
     call.blend.enable = true;
     call.blend.srcBlend = 5;        // SRC_ALPHA
@@ -165,12 +161,8 @@ TEST(DrawTest, AlphaBlendingOverBgra) {
 TEST(DrawTest, CounterClockwiseTrianglesAreCulledAndMissingPiecesRefused) {
     const auto& p = programs();
     auto target = shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, 4, 4);
-    auto call = shader_test::drawInto(target, 4);
-    call.topology = D3D_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP;
-    call.vertexShader = p.quadVs;
-    call.pixelShader = p.quadPs;
+    auto call = quadDraw(target, 0, 4, 4, 0);  // upside down: wound the other way
     call.resources[0].image = solid({1, 1, 1, 1});
-    call.vertexConstants = rectConstants(0, 4, 4, 0, 4, 4);  // upside down: wound the other way
     ASSERT_TRUE(winsim::gpu::draw(call));
     EXPECT_EQ(shader_test::at(*target, 1, 1).r, 0.0f);
 
@@ -181,9 +173,7 @@ TEST(DrawTest, CounterClockwiseTrianglesAreCulledAndMissingPiecesRefused) {
     missing.renderTarget = nullptr;
     EXPECT_FALSE(winsim::gpu::draw(missing));
     missing = call;
-    missing.pixelShader = p.fullPs;
-    missing.vertexShader = p.fullVs;
-    missing.pixelShader = p.quadPs;  // wants TEXCOORD0, which the full-screen vertex shader lacks
+    missing.vertexShader = p.fullVs;  // wants TEXCOORD0, which the full-screen vertex shader lacks
     EXPECT_FALSE(winsim::gpu::draw(missing));
 }
 
