@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <immintrin.h>
+
 #include "shader/lanes.h"
 
 namespace winsim::gpu {
@@ -34,6 +36,17 @@ F4 halvesToFloats(U4 h) {
     return shader::asFloat<F4>(bits | (h & 0x8000) << 16);
 }
 
+bool hasF16c() {
+    static const bool has = __builtin_cpu_supports("f16c") && __builtin_cpu_supports("avx");
+    return has;
+}
+
+// The processor's own conversion, where it has one: the same values (NaNs stay NaNs).
+__attribute__((target("avx,f16c"))) void halvesToFloatsF16c(const uint16_t* halves, float* out) {
+    for (int i = 0; i < kSampleLanes; i += 8)
+        _mm256_storeu_ps(out + i, _mm256_cvtph_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(halves + i))));
+}
+
 void pointHalf(const Image& image, uint32_t mip, const int32_t* xs, const int32_t* ys, float* const out[4]) {
     const uint8_t* base = image.mips[mip].data();
     const size_t pitch = image.rowPitch(mip);
@@ -47,11 +60,14 @@ void pointHalf(const Image& image, uint32_t mip, const int32_t* xs, const int32_
             std::memcpy(texels[i], base + static_cast<size_t>(ys[i]) * pitch + static_cast<size_t>(xs[i]) * 8, 8);
     }
     for (int c = 0; c < 4; ++c) {
-        uint32_t channel[kSampleLanes];
+        uint16_t channel[kSampleLanes];
         for (int i = 0; i < kSampleLanes; ++i) channel[i] = texels[i][c];
+        if (hasF16c()) {
+            halvesToFloatsF16c(channel, out[c]);
+            continue;
+        }
         for (int quad = 0; quad < kSampleLanes; quad += 4) {
-            U4 h;
-            std::memcpy(&h, channel + quad, sizeof h);
+            const U4 h = {channel[quad], channel[quad + 1], channel[quad + 2], channel[quad + 3]};
             const F4 f = halvesToFloats(h);
             std::memcpy(out[c] + quad, &f, sizeof f);
         }
