@@ -35,6 +35,7 @@ struct AdapterConfig {
     LUID luid{0x1000, 0};
     uint64_t dedicatedBytes = 8ull << 30;
     bool exposesAdapter3 = true;  // IDXGIAdapter3 (video memory queries) available
+    bool exposesOutput5 = true;   // IDXGIOutput5 (DuplicateOutput1) available on its outputs
     bool supportsD3D12 = true;
     bool exposesDevice5 = true;           // ID3D11Device5 (fence creation) available on its Direct3D 11 devices
     bool exposesContext4 = true;          // ID3D11DeviceContext4 (fence signalling) available

@@ -56,6 +56,7 @@ public:
     Output(ComPtr<Adapter> adapter, std::shared_ptr<OutputState> state)
         : adapter_(std::move(adapter)), state_(std::move(state)) {}
 
+    bool hides(REFIID riid) const;
     HRESULT STDMETHODCALLTYPE GetParent(REFIID riid, void** parent) override;
     HRESULT STDMETHODCALLTYPE GetDesc(DXGI_OUTPUT_DESC* desc) override;
     HRESULT STDMETHODCALLTYPE DuplicateOutput(IUnknown* device, IDXGIOutputDuplication** out) override;

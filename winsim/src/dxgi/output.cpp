@@ -1,5 +1,6 @@
 #include <cwchar>
 
+#include "dxgi/duplication.h"
 #include "dxgi/objects.h"
 #include "machine/faults.h"
 
@@ -20,14 +21,27 @@ HRESULT Output::GetDesc(DXGI_OUTPUT_DESC* desc) {
     return S_OK;
 }
 
-HRESULT Output::DuplicateOutput(IUnknown*, IDXGIOutputDuplication** out) {
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
+bool Output::hides(REFIID riid) const {
+    return !adapter_->state()->config.exposesOutput5 &&
+           (IsEqualIID(riid, __uuidof(IDXGIOutput5)) || IsEqualIID(riid, __uuidof(IDXGIOutput6)));
 }
 
-HRESULT Output::DuplicateOutput1(IUnknown*, UINT, UINT, const DXGI_FORMAT*, IDXGIOutputDuplication** out) {
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
+HRESULT Output::DuplicateOutput(IUnknown* device, IDXGIOutputDuplication** out) {
+    if (!out) return E_INVALIDARG;
+    *out = nullptr;
+    if (auto hr = fault("IDXGIOutput1::DuplicateOutput")) return *hr;
+    if (!device) return E_INVALIDARG;
+    return duplicateOutput(this, adapter_->machine(), *adapter_->state(), state_, device, nullptr, 0, out);
+}
+
+HRESULT Output::DuplicateOutput1(IUnknown* device, UINT flags, UINT formatCount, const DXGI_FORMAT* formats,
+                                 IDXGIOutputDuplication** out) {
+    constexpr UINT kKnownFlags = 1;  // DXGI_OUTDUPL_COMPOSITED_UI_CAPTURE_ONLY
+    if (!out) return E_INVALIDARG;
+    *out = nullptr;
+    if (auto hr = fault("IDXGIOutput5::DuplicateOutput1")) return *hr;
+    if (!device || !formats || formatCount == 0 || (flags & ~kKnownFlags)) return E_INVALIDARG;
+    return duplicateOutput(this, adapter_->machine(), *adapter_->state(), state_, device, formats, formatCount, out);
 }
 
 }  // namespace winsim::dxgi

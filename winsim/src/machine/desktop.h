@@ -26,8 +26,10 @@ public:
     void dropPresented() { presented_.clear(); }
 
     // Writes the content at version `v` into mip 0 of `target`. `white` is the level of white in
-    // the target's format (1 for UNORM formats, the SDR white level in scRGB for FP16).
-    void render(gpu::Image& target, uint64_t v, float white) const;
+    // the desktop's format (1 for UNORM formats, the SDR white level in scRGB for FP16). A
+    // presented image is in `desktopFormat` (unknown: the target's) and is converted, clipped to
+    // the target format's range, when the target has another format.
+    void render(gpu::Image& target, uint64_t v, float white, DXGI_FORMAT desktopFormat = DXGI_FORMAT_UNKNOWN) const;
 
 private:
     uint64_t ticks(Clock::time_point now) const;

@@ -1,0 +1,52 @@
+#include "dxgi/frame_images.h"
+
+namespace winsim::dxgi {
+
+std::shared_ptr<gpu::Image> FrameImages::image(uint64_t version, const std::function<void(gpu::Image&)>& render) {
+    // Readers may share an image: the last one is handed out again while it holds this version.
+    if (version == lastVersion_)
+        if (auto still = last_.lock()) return still;
+    std::shared_ptr<Slot> slot = freeSlot(version);
+    if (!slot) {
+        slot = newSlot();
+        if (pool_.size() < kPoolSize) pool_.push_back(slot);
+    }
+    if (slot->version != version) {
+        render(slot->image);
+        slot->version = version;
+    }
+    auto image = handOut(slot);
+    last_ = image;
+    lastVersion_ = version;
+    return image;
+}
+
+std::shared_ptr<FrameImages::Slot> FrameImages::freeSlot(uint64_t version) {
+    std::shared_ptr<Slot> found;
+    for (const auto& slot : pool_) {
+        if (slot->held.load(std::memory_order_acquire)) continue;
+        if (slot->version == version) return slot;
+        if (!found) found = slot;
+    }
+    return found;
+}
+
+std::shared_ptr<FrameImages::Slot> FrameImages::newSlot() const {
+    auto slot = std::make_shared<Slot>();
+    gpu::Image& image = slot->image;
+    image.format = format_;
+    image.width = width_;
+    image.height = height_;
+    image.mipLevels = 1;
+    image.allocation = surface_;
+    image.mips.emplace_back(size_t{width_} * height_ * gpu::bytesPerPixel(format_));
+    return slot;
+}
+
+std::shared_ptr<gpu::Image> FrameImages::handOut(const std::shared_ptr<Slot>& slot) {
+    slot->held.store(true, std::memory_order_relaxed);
+    // The pointer aliases the slot's image and keeps the slot (and so the surface) alive.
+    return std::shared_ptr<gpu::Image>(&slot->image, [slot](gpu::Image*) { slot->held.store(false, std::memory_order_release); });
+}
+
+}  // namespace winsim::dxgi

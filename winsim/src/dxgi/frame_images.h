@@ -1,0 +1,51 @@
+// The desktop images a duplication hands out in its frame textures.
+//
+// The caller records GPU work that reads a frame (a copy), hands the frame back and acquires the
+// next one before that work has run. So a new frame is never rendered into an image that anyone
+// still holds (a frame texture, queued work): it goes into a free image, or a new one. Every image
+// shares the one allocation of the duplication's desktop surface, so the ledger's charge stays the
+// same however many images the duplication needs.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "gpu/texture.h"
+
+namespace winsim::dxgi {
+
+class FrameImages {
+public:
+    FrameImages(std::shared_ptr<gpu::Allocation> surface, DXGI_FORMAT format, uint32_t width, uint32_t height)
+        : surface_(std::move(surface)), format_(format), width_(width), height_(height) {}
+
+    // An image holding desktop version `version`: one that already holds it, else a free image
+    // that `render` fills. The image counts as held until every copy of the pointer is gone.
+    std::shared_ptr<gpu::Image> image(uint64_t version, const std::function<void(gpu::Image&)>& render);
+
+    // Images kept for reuse.
+    size_t pooled() const { return pool_.size(); }
+
+private:
+    struct Slot {
+        gpu::Image image;
+        uint64_t version = UINT64_MAX;  // the desktop version it holds
+        std::atomic<bool> held{false};  // cleared (release) by whoever drops the last pointer
+    };
+    static constexpr size_t kPoolSize = 3;
+
+    std::shared_ptr<Slot> freeSlot(uint64_t version);
+    std::shared_ptr<Slot> newSlot() const;
+    static std::shared_ptr<gpu::Image> handOut(const std::shared_ptr<Slot>& slot);
+
+    std::shared_ptr<gpu::Allocation> surface_;
+    DXGI_FORMAT format_;
+    uint32_t width_, height_;
+    std::vector<std::shared_ptr<Slot>> pool_;
+    std::weak_ptr<gpu::Image> last_;  // the image handed out last
+    uint64_t lastVersion_ = UINT64_MAX;
+};
+
+}  // namespace winsim::dxgi
