@@ -108,6 +108,9 @@ struct DuplicationSource::Impl {
     void stop();
     // Brings the source up on `device` (DuplicationSource::start).
     bool start(ID3D12Device* device);
+    // (Re)opens the output and its desktop duplication and keeps the ring in step with the mode it
+    // delivers (`initial`: always rebuild). True when a duplication is held over a complete ring.
+    bool acquireDuplication(bool initial);
     // (Re)creates the ring, its views, its Direct3D 12 resources and the conversion intermediate
     // for `width`, `height` and `desktopFormat`. True when all three slots are complete.
     bool rebuildRing();

@@ -13,41 +13,14 @@
 #include "gpu/ledger.h"
 #include "gpu/texture.h"
 #include "impl.h"
-#include "support/winsim_fixture.h"
+#include "support/source_fixture.h"
 
 using Microsoft::WRL::ComPtr;
-using velda::DuplicationSource;
-using velda::ImplAccess;
 
 namespace {
 
-class RingTest : public WinsimTest {
+class RingTest : public SourceTest {
 protected:
-    void SetUp() override {
-        WinsimTest::SetUp();
-        ComPtr<IDXGIFactory4> factory;
-        ASSERT_EQ(CreateDXGIFactory1(IID_PPV_ARGS(factory.GetAddressOf())), S_OK);
-        ComPtr<IDXGIAdapter1> adapter;
-        ASSERT_EQ(factory->EnumAdapters1(0, adapter.GetAddressOf()), S_OK);
-        ASSERT_EQ(D3D12CreateDevice(adapter.Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(d3d12.GetAddressOf())), S_OK);
-        source = std::make_unique<DuplicationSource>(0);
-        auto& impl = this->impl();
-        ASSERT_EQ(D3D11CreateDevice(adapter.Get(), D3D_DRIVER_TYPE_UNKNOWN, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT,
-                                    nullptr, 0, D3D11_SDK_VERSION, impl.device.GetAddressOf(), nullptr,
-                                    impl.context.GetAddressOf()),
-                  S_OK);
-        ASSERT_EQ(impl.device.As(&impl.device5), S_OK);
-        ASSERT_EQ(impl.context.As(&impl.context4), S_OK);
-        impl.d3d12Device = d3d12.Get();
-    }
-    void TearDown() override {
-        source.reset();
-        d3d12.Reset();
-        WinsimTest::TearDown();
-    }
-
-    DuplicationSource::Impl& impl() { return ImplAccess::of(*source); }
-
     // Rebuilds for a mode; what it printed on standard error goes to `errors`.
     bool rebuild(uint32_t width, uint32_t height, DXGI_FORMAT format = DXGI_FORMAT_B8G8R8A8_UNORM,
                  std::string* errors = nullptr) {
@@ -71,9 +44,6 @@ protected:
     static uint64_t ringTextureBytes(uint32_t width, uint32_t height, uint32_t mips) {
         return winsim::gpu::roundToPage(winsim::gpu::textureBytes(DXGI_FORMAT_B8G8R8A8_UNORM, width, height, mips));
     }
-
-    ComPtr<ID3D12Device> d3d12;
-    std::unique_ptr<DuplicationSource> source;
 };
 
 struct FormatCase {

@@ -13,12 +13,17 @@ class WinsimTest : public ::testing::Test {
 protected:
     // The catalogue machine the test runs on; override to pick another.
     virtual std::string machineName() const { return "default"; }
+    // Changes to that machine's configuration before it starts.
+    virtual void adjustMachine(winsim::MachineConfig&) const {}
 
     void SetUp() override {
         winsim::clearFaults();
         winsim::resetQueueKnobs();
         winsim::resetDebugLayer();
-        ASSERT_TRUE(winsim::useScenario(machineName())) << machineName();
+        winsim::MachineConfig config;
+        ASSERT_TRUE(winsim::scenario(machineName(), config)) << machineName();
+        adjustMachine(config);
+        winsim::useMachine(config);
         objectsBefore_ = winsim::liveObjectCount();
         handlesBefore_ = winsim::openHandleCount();
     }
