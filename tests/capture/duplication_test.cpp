@@ -39,6 +39,16 @@ protected:
         source = std::make_unique<velda::DuplicationSource>(index);
         attachDevices();
     }
+    // Output 0 turns FP16 at its size: a mode change with the HDR notice.
+    void switchOutput0ToHdr() {
+        winsim::setOutputMode(0, 1920, 1080, DXGI_FORMAT_R16G16B16A16_FLOAT);
+        const Outcome outcome = acquire(false);
+        ASSERT_TRUE(outcome.acquired);
+        EXPECT_EQ(outcome.out,
+                  "capture: output 0 mode change 1920x1080 fmt 87 -> 1920x1080 fmt 10 — ring rebuilt\n"
+                  "capture: output 0 HDR (scRGB FP16) — tone-mapping to sRGB, SDR white 80 nits\n");
+        EXPECT_EQ(outcome.err, "");
+    }
     uint32_t generation() const {
         uint32_t value = 0;
         source->latest(&value);
@@ -87,13 +97,7 @@ TEST_F(AcquisitionTest, AnUnchangedModeKeepsTheRingAndThePublication) {
 TEST_F(AcquisitionTest, AFormatChangeAloneIsAModeChangeWithTheHdrNotice) {
     acquireQuietly(true);
     publish(0);
-    winsim::setOutputMode(0, 1920, 1080, DXGI_FORMAT_R16G16B16A16_FLOAT);
-    const Outcome outcome = acquire(false);
-    ASSERT_TRUE(outcome.acquired);
-    EXPECT_EQ(outcome.out,
-              "capture: output 0 mode change 1920x1080 fmt 87 -> 1920x1080 fmt 10 — ring rebuilt\n"
-              "capture: output 0 HDR (scRGB FP16) — tone-mapping to sRGB, SDR white 80 nits\n");
-    EXPECT_EQ(outcome.err, "");
+    switchOutput0ToHdr();
     EXPECT_EQ(impl().desktopFormat, DXGI_FORMAT_R16G16B16A16_FLOAT);
     EXPECT_TRUE(impl().isHdr);
     EXPECT_EQ(generation(), 2u);
@@ -303,12 +307,7 @@ TEST_F(AcquisitionTest, ARingBuiltFromTheDesktopCoordinatesIsKeptForAnSdrDesktop
     impl().width = 1920;
     impl().height = 1080;
     ASSERT_TRUE(impl().rebuildRing());
-    winsim::setOutputMode(0, 1920, 1080, DXGI_FORMAT_R16G16B16A16_FLOAT);
-    const Outcome outcome = acquire(false);
-    ASSERT_TRUE(outcome.acquired);
-    EXPECT_EQ(outcome.out,
-              "capture: output 0 mode change 1920x1080 fmt 87 -> 1920x1080 fmt 10 — ring rebuilt\n"
-              "capture: output 0 HDR (scRGB FP16) — tone-mapping to sRGB, SDR white 80 nits\n");
+    switchOutput0ToHdr();
     EXPECT_EQ(generation(), 1u);
 }
 
