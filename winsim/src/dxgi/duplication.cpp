@@ -101,9 +101,4 @@ void Duplication::GetDesc(DXGI_OUTDUPL_DESC* desc) {
     desc->DesktopImageInSystemMemory = FALSE;
 }
 
-size_t Duplication::pooledImages() const {
-    auto lock = machine_->lock();
-    return images_.pooled();
-}
-
 }  // namespace winsim::dxgi

@@ -38,9 +38,6 @@ public:
                                                    DXGI_OUTDUPL_POINTER_SHAPE_INFO* info) override;
     HRESULT STDMETHODCALLTYPE ReleaseFrame() override;
 
-    // Images kept for frames (for tests of the frame hand-out).
-    size_t pooledImages() const;
-
 private:
     // What changed since the last frame (the machine's lock is held).
     struct Update {

@@ -25,9 +25,6 @@ public:
     // that `render` fills. The image counts as held until every copy of the pointer is gone.
     std::shared_ptr<gpu::Image> image(uint64_t version, const std::function<void(gpu::Image&)>& render);
 
-    // Images kept for reuse.
-    size_t pooled() const { return pool_.size(); }
-
 private:
     struct Slot {
         gpu::Image image;
