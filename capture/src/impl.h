@@ -114,12 +114,53 @@ struct DuplicationSource::Impl {
     // (Re)creates the ring, its views, its Direct3D 12 resources and the conversion intermediate
     // for `width`, `height` and `desktopFormat`. True when all three slots are complete.
     bool rebuildRing();
+    // The capture thread's body: runs until stopRequested is seen.
+    void run();
+    // Renders the desktop-format intermediate into ring slot `slot` (HDR tone-mapped).
+    void convertToRing(int slot);
+    // Fetches the new pointer shape (`size` bytes) and turns it into the cursor texture.
+    void updatePointerShape(unsigned size);
+    // Blends the cursor texture into ring slot `slot` at (cursorX, cursorY).
+    void drawCursorOverlay(int slot);
+
+    // Publication counters for tests and tools; the system itself never reads them.
+    uint64_t framesProducedNow() const {
+        std::lock_guard lock(stateMutex);
+        return framesProduced;
+    }
+    uint64_t reacquireCountNow() const {
+        std::lock_guard lock(stateMutex);
+        return reacquireCount;
+    }
+    bool liveNow() const {
+        std::lock_guard lock(stateMutex);
+        return live;
+    }
 
 private:
+    bool openOutput(ID3D12Device* caller, DXGI_OUTPUT_DESC& desc);
+    bool createDevice();
+    bool createPipeline();
+    bool ensureDuplication();
+    bool ringReady() const;
+    void renderFrame(int slot, IDXGIResource* resource);
+    void publish(int slot);
+    void setLive(bool value);
+    bool recreateCursorTexture(uint32_t w, uint32_t h);
     void releaseRing(bool keepHandedOut);
     bool createIntermediate();
     bool buildSlot(int slot, const D3D11_TEXTURE2D_DESC& desc);
 };
+
+// How long the frame-rate cap sleeps, in whole milliseconds, `elapsedNs` after the last
+// publication; -1 for no sleep at all.
+int32_t frameCapSleepMs(double minFrameIntervalMs, int64_t elapsedNs);
+// Places the cursor image on the output at `desktop` from GetCursorInfo. False (and `visible`
+// false, the place unchanged) when the cursor is hidden or cannot be read.
+bool placeCursor(const RECT& desktop, int32_t hotspotX, int32_t hotspotY, bool& visible, int32_t& x, int32_t& y);
+// Writes 16 bytes into a dynamic constant buffer; a failed Map keeps what it held.
+void writeConstants(ID3D11DeviceContext* context, ID3D11Buffer* buffer, const float (&values)[4]);
+void setViewport(ID3D11DeviceContext* context, uint32_t w, uint32_t h);
 
 // The SDR white level of `monitor` as a multiple of 80 nits; 2.5 when it cannot be determined.
 float querySdrWhiteScale(HMONITOR monitor);

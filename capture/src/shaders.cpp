@@ -39,6 +39,29 @@ float4 psmain(VSOut i) : SV_Target {
 )";
 const size_t kConvertShaderLength = sizeof kConvertShader - 1;
 
+const char kCursorShader[] = R"(cbuffer C : register(b0) { float4 rect; };
+Texture2D tex : register(t0);
+SamplerState smp : register(s0);
+
+struct VSOut {
+    float4 pos : SV_Position;
+    float2 uv : TEXCOORD0;
+};
+
+VSOut vsmain(uint id : SV_VertexID) {
+    VSOut o;
+    float2 c = float2(id & 1, id >> 1);
+    o.pos = float4(lerp(rect.x, rect.z, c.x), lerp(rect.y, rect.w, c.y), 0, 1);
+    o.uv = c;
+    return o;
+}
+
+float4 psmain(VSOut i) : SV_Target {
+    return tex.Sample(smp, i.uv);
+}
+)";
+const size_t kCursorShaderLength = sizeof kCursorShader - 1;
+
 bool compileShader(const char* source, size_t length, const char* entry, const char* target,
                    Microsoft::WRL::ComPtr<ID3DBlob>& blob) {
     blob.Reset();

@@ -12,6 +12,12 @@ namespace velda {
 extern const char kConvertShader[];
 extern const size_t kConvertShaderLength;
 
+// The cursor pass: "vsmain" (vs_5_0) makes a quad from the four vertex indices of a strip at the
+// rectangle in constant buffer b0 (NDC: left, top, right, bottom), "psmain" (ps_5_0) samples the
+// cursor image unchanged.
+extern const char kCursorShader[];
+extern const size_t kCursorShaderLength;
+
 // Compiles entry point `entry` of an HLSL text for `target` into `blob`. A failure prints
 // "capture shader <entry>: <compiler messages>" on standard error and returns false.
 bool compileShader(const char* source, size_t length, const char* entry, const char* target,

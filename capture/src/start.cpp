@@ -1,12 +1,146 @@
-// Capture start-up.
+// Capture start-up: the render adapter, the private device with its fence, the two shader
+// programs and pipeline objects, the first acquisition (or a ring sized from the desktop), the
+// banner and the capture thread.
+#include <cstdio>
+
 #include "impl.h"
+#include "shaders.h"
 
 namespace velda {
+namespace {
+
+// Compiles both entry points of one program; the pixel stage only after the vertex stage.
+bool compileProgram(const char* text, size_t length, ComPtr<ID3DBlob>& vs, ComPtr<ID3DBlob>& ps) {
+    return compileShader(text, length, "vsmain", "vs_5_0", vs) && compileShader(text, length, "psmain", "ps_5_0", ps);
+}
+
+D3D11_BUFFER_DESC constantBufferDesc() {
+    D3D11_BUFFER_DESC desc{};
+    desc.ByteWidth = 16;
+    desc.Usage = D3D11_USAGE_DYNAMIC;
+    desc.BindFlags = D3D11_BIND_CONSTANT_BUFFER;
+    desc.CPUAccessFlags = D3D11_CPU_ACCESS_WRITE;
+    return desc;
+}
+
+D3D11_BLEND_DESC cursorBlendDesc() {
+    D3D11_BLEND_DESC desc{};
+    auto& rt = desc.RenderTarget[0];
+    rt.BlendEnable = TRUE;
+    rt.SrcBlend = D3D11_BLEND_SRC_ALPHA;
+    rt.DestBlend = D3D11_BLEND_INV_SRC_ALPHA;
+    rt.BlendOp = D3D11_BLEND_OP_ADD;
+    rt.SrcBlendAlpha = D3D11_BLEND_ONE;
+    rt.DestBlendAlpha = D3D11_BLEND_INV_SRC_ALPHA;
+    rt.BlendOpAlpha = D3D11_BLEND_OP_ADD;
+    rt.RenderTargetWriteMask = D3D11_COLOR_WRITE_ENABLE_ALL;
+    return desc;
+}
+
+D3D11_SAMPLER_DESC pointClampSamplerDesc() {
+    D3D11_SAMPLER_DESC desc{};
+    desc.Filter = D3D11_FILTER_MIN_MAG_MIP_POINT;
+    desc.AddressU = desc.AddressV = desc.AddressW = D3D11_TEXTURE_ADDRESS_CLAMP;
+    desc.MaxLOD = 0.0f;  // only the top mip is ever sampled
+    return desc;
+}
+
+}  // namespace
+
+bool DuplicationSource::Impl::openOutput(ID3D12Device* caller, DXGI_OUTPUT_DESC& desc) {
+    const LUID luid = caller->GetAdapterLuid();
+    ComPtr<IDXGIFactory4> factory;
+    if (FAILED(CreateDXGIFactory1(IID_PPV_ARGS(factory.GetAddressOf())))) return false;
+    adapter.Reset();
+    if (FAILED(factory->EnumAdapterByLuid(luid, IID_PPV_ARGS(adapter.GetAddressOf())))) {
+        std::fprintf(stderr, "capture: render adapter not found by LUID\n");
+        return false;
+    }
+    ComPtr<IDXGIOutput> enumerated;
+    if (FAILED(adapter->EnumOutputs(static_cast<UINT>(outputIndex), enumerated.GetAddressOf()))) {
+        std::fprintf(stderr, "capture: output %d not found on the render adapter (monitor unplugged? wrong --monitor?)\n",
+                     outputIndex);
+        return false;
+    }
+    output.Reset();
+    if (FAILED(enumerated.As(&output))) return false;
+    output->GetDesc(&desc);
+    return true;
+}
+
+bool DuplicationSource::Impl::createDevice() {
+    device.Reset();
+    context.Reset();
+    if (FAILED(D3D11CreateDevice(adapter.Get(), D3D_DRIVER_TYPE_UNKNOWN, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT,
+                                 nullptr, 0, D3D11_SDK_VERSION, device.GetAddressOf(), nullptr,
+                                 context.GetAddressOf()))) {
+        std::fprintf(stderr, "capture: D3D11 device creation failed\n");
+        return false;
+    }
+    device5.Reset();
+    context4.Reset();
+    if (FAILED(device.As(&device5)) || FAILED(context.As(&context4))) {
+        std::fprintf(stderr, "capture: D3D11.4 (fences) unavailable\n");
+        return false;
+    }
+    fence.Reset();
+    if (FAILED(device5->CreateFence(0, D3D11_FENCE_FLAG_NONE, IID_PPV_ARGS(fence.GetAddressOf())))) return false;
+    // An event that a failed start left behind is closed before the new one is made.
+    fenceEvent.reset();
+    fenceEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    return fenceEvent != nullptr;
+}
+
+bool DuplicationSource::Impl::createPipeline() {
+    ComPtr<ID3DBlob> vs, ps;
+    if (!compileProgram(kCursorShader, kCursorShaderLength, vs, ps)) return false;
+    cursorVs.Reset();
+    if (FAILED(device->CreateVertexShader(vs->GetBufferPointer(), vs->GetBufferSize(), nullptr, cursorVs.GetAddressOf())))
+        return false;
+    cursorPs.Reset();
+    if (FAILED(device->CreatePixelShader(ps->GetBufferPointer(), ps->GetBufferSize(), nullptr, cursorPs.GetAddressOf())))
+        return false;
+    const D3D11_BUFFER_DESC constants = constantBufferDesc();
+    cursorConstants.Reset();
+    if (FAILED(device->CreateBuffer(&constants, nullptr, cursorConstants.GetAddressOf()))) return false;
+
+    // A conversion program that does not compile leaves the pass disabled; start goes on. Shaders
+    // of an earlier device never survive into this one.
+    convertVs.Reset();
+    convertPs.Reset();
+    if (compileProgram(kConvertShader, kConvertShaderLength, vs, ps)) {
+        device->CreateVertexShader(vs->GetBufferPointer(), vs->GetBufferSize(), nullptr, convertVs.GetAddressOf());
+        device->CreatePixelShader(ps->GetBufferPointer(), ps->GetBufferSize(), nullptr, convertPs.GetAddressOf());
+    }
+    convertConstants.Reset();
+    if (FAILED(device->CreateBuffer(&constants, nullptr, convertConstants.GetAddressOf()))) return false;
+
+    const D3D11_BLEND_DESC blend = cursorBlendDesc();
+    cursorBlend.Reset();
+    if (FAILED(device->CreateBlendState(&blend, cursorBlend.GetAddressOf()))) return false;
+    const D3D11_SAMPLER_DESC samplerDesc = pointClampSamplerDesc();
+    sampler.Reset();
+    return SUCCEEDED(device->CreateSamplerState(&samplerDesc, sampler.GetAddressOf()));
+}
 
 bool DuplicationSource::Impl::start(ID3D12Device* caller) {
+    if (worker.joinable()) return false;  // already running: nothing changes
     // Stored before anything can fail, so that resume can always retry on it.
     d3d12Device = caller;
-    return false;
+    DXGI_OUTPUT_DESC desc{};
+    if (!openOutput(caller, desc) || !createDevice() || !createPipeline()) return false;
+
+    if (!acquireDuplication(true) && (width == 0 || height == 0)) {
+        // No duplication yet: size the ring from the desktop; the capture thread keeps trying.
+        width = static_cast<uint32_t>(desc.DesktopCoordinates.right - desc.DesktopCoordinates.left);
+        height = static_cast<uint32_t>(desc.DesktopCoordinates.bottom - desc.DesktopCoordinates.top);
+        if (!rebuildRing()) return false;
+    }
+    std::printf("capture: output %d \"%ls\" %ux%u, %u mips, %d-buffer ring\n", outputIndex, desc.DeviceName,
+                width.load(), height.load(), mipLevels.load(), kRingSize);
+    stopRequested.exchange(false);
+    worker = std::thread([this] { run(); });
+    return true;
 }
 
 }  // namespace velda

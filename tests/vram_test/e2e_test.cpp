@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "gpu/texture.h"
+
 namespace {
 
 struct HarnessRun {
@@ -123,6 +125,52 @@ TEST(HarnessEndToEnd, UnknownMachineFailsQuietlyOnStandardOutput) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("unknown scenario"), std::string::npos);
+}
+
+// The MB reading of the row labelled `label`.
+uint64_t reading(const HarnessRun& run, const std::string& label) {
+    for (const auto& line : run.lines) {
+        if (line.rfind("[VRAM] " + label + " ", 0) == 0) return std::stoull(line.substr(7 + 30 + 1, 5));
+    }
+    ADD_FAILURE() << "no row " << label;
+    return 0;
+}
+
+size_t count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST(HarnessEndToEnd, DefaultMachineCapturesBothOutputsAndReturnsToTheBaseline) {
+    const HarnessRun run = runHarness("default", "2");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(has(run, "capture: output 1 HDR (scRGB FP16) \u2014 tone-mapping to sRGB, SDR white 240 nits")) << run.out;
+    const uint64_t baseline = reading(run, "baseline (D3D12 device only)");
+    // Two mipped rings (1920x1080 and 2560x1440) and the FP16 intermediate of the second.
+    const uint64_t rings = 3 * (winsim::gpu::textureBytes(DXGI_FORMAT_B8G8R8A8_UNORM, 1920, 1080, 11) +
+                                winsim::gpu::textureBytes(DXGI_FORMAT_B8G8R8A8_UNORM, 2560, 1440, 12)) +
+                           winsim::gpu::textureBytes(DXGI_FORMAT_R16G16B16A16_FLOAT, 2560, 1440, 1);
+    EXPECT_GE(reading(run, "after start (ring allocated)"), baseline + (rings >> 20));
+    EXPECT_EQ(reading(run, "final (all destroyed)"), baseline);
+    EXPECT_EQ(run.lines.back(), "[VRAM] VERDICT: pause/resume flat ; destroy/recreate flat");
+}
+
+TEST(HarnessEndToEnd, LeakyDriverIsCalledOut) {
+    const HarnessRun run = runHarness("leaky-driver", "3");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.lines.back(), "[VRAM] VERDICT: pause/resume LEAKS ; destroy/recreate LEAKS");
+}
+
+TEST(HarnessEndToEnd, HybridMachineRefusesOncePerSourceAndCompletes) {
+    const HarnessRun run = runHarness("hybrid", "1");
+    EXPECT_EQ(run.status, 0);
+    // One source at the start and one new source for each of Test B's four rounds.
+    EXPECT_EQ(count(run.err, "capture: DuplicateOutput failed (0x887a0004) \u2014 retrying (persistent UNSUPPORTED = "
+                             "output on another GPU? hybrid graphics is not supported in v1)\n"),
+              5u)
+        << run.err;
+    EXPECT_EQ(run.lines.back(), "[VRAM] VERDICT: pause/resume flat ; destroy/recreate flat");
 }
 
 TEST(HarnessEndToEnd, DefaultMachineCompletesWithOneSourceLimit) {

@@ -1,0 +1,107 @@
+// A consumer on its own thread, following the publication protocol while the owner pauses,
+// resumes, stops and restarts the source and the desktop changes mode under it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <set>
+#include <thread>
+
+#include "machine/desktop.h"
+#include "support/running_source.h"
+#include "winsim/gpu.h"
+#include "winsim/monitors.h"
+
+using velda::DuplicationSource;
+
+namespace {
+
+struct ConsumerLog {
+    int framesRead = 0;
+    int tornFrames = 0;
+    int backwards = 0;
+    int nullResources = 0;
+    std::set<uint32_t> generations;
+    std::atomic<uint32_t> latestGeneration{~0u};  // the newest generation the consumer has read a frame of
+};
+
+// Reads every new frame the source publishes until `done`: the frame's first and last rows must
+// carry the same desktop version, and versions never go back within one generation.
+void consume(const DuplicationSource& source, const std::atomic<bool>& done, ConsumerLog& log) {
+    uint32_t seenGeneration = ~0u;
+    uint32_t lastVersion = 0;
+    int32_t lastSlot = -2;
+    while (!done) {
+        uint32_t generation = 0;
+        const int32_t slot = source.latest(&generation);
+        if (generation != seenGeneration) {
+            seenGeneration = generation;  // a new ring: fetch its geometry again
+            log.generations.insert(generation);
+            lastVersion = 0;
+        }
+        if (slot < 0 || slot == lastSlot) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
+        lastSlot = slot;
+        ID3D12Resource* resource = source.texture(slot);
+        if (!resource) {
+            ++log.nullResources;  // the ring was replaced between latest and texture: fetch again
+            continue;
+        }
+        const auto desc = resource->GetDesc();
+        const auto pixels = winsim::readBackRgba8(resource);
+        const size_t rowBytes = static_cast<size_t>(desc.Width) * 4;
+        if (pixels.size() != rowBytes * desc.Height) continue;
+        const uint32_t first = winsim::readStamp(pixels.data());
+        const uint32_t last = winsim::readStamp(pixels.data() + rowBytes * (desc.Height - 1));
+        ++log.framesRead;
+        log.latestGeneration = generation;
+        if (first != last) ++log.tornFrames;
+        if (first < lastVersion) ++log.backwards;
+        lastVersion = first;
+    }
+}
+
+class ConsumerTest : public SourceFixture {
+protected:
+    std::string machineName() const override { return "single"; }
+};
+
+TEST_F(ConsumerTest, ReadsOnlyWholeFramesThroughPausesStopsAndModeChanges) {
+    winsim::setCursorMoving(false);
+    winsim::setCursorVisible(false);  // the cursor would cover the version stamp
+    winsim::setOutputUpdateRate(0, 30.0);
+    DuplicationSource source(0);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(source.start(d3d12.Get()));
+    std::atomic<bool> done{false};
+    ConsumerLog log;
+    std::thread consumer([&] { consume(source, done, log); });
+
+    auto framesAfter = [&](int atLeast) { return eventually([&] { return impl(source).framesProducedNow() >= static_cast<uint64_t>(atLeast); }); };
+    ASSERT_TRUE(framesAfter(5));
+    source.setPaused(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    source.setPaused(false);
+    ASSERT_TRUE(framesAfter(10));
+    source.stop();
+    ASSERT_TRUE(source.resume());
+    ASSERT_TRUE(framesAfter(15));
+    winsim::setOutputMode(0, 1280, 720, DXGI_FORMAT_B8G8R8A8_UNORM);
+    ASSERT_TRUE(eventually([&] { return log.latestGeneration == 3; }));
+    winsim::setOutputMode(0, 1920, 1080, DXGI_FORMAT_R16G16B16A16_FLOAT);
+    ASSERT_TRUE(eventually([&] { return log.latestGeneration == 4; }));
+    ASSERT_TRUE(framesAfter(30));
+
+    done = true;
+    consumer.join();
+    source.stop();
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_GT(log.framesRead, 10);
+    EXPECT_EQ(log.tornFrames, 0);
+    EXPECT_EQ(log.backwards, 0);
+    EXPECT_EQ(log.generations, (std::set<uint32_t>{1, 2, 3, 4})) << "every generation is seen";
+}
+
+}  // namespace

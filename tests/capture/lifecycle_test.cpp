@@ -1,0 +1,88 @@
+// What sources hold across the harness's lifecycle operations: nothing grows from cycle to cycle,
+// and once every source is gone only the harness's own objects and baseline remain.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "support/running_source.h"
+#include "winsim/control.h"
+
+using velda::DuplicationSource;
+
+namespace {
+
+struct Footprint {
+    int64_t objects;
+    int64_t handles;
+    uint64_t vram;
+    bool operator==(const Footprint&) const = default;
+};
+
+Footprint now() { return {winsim::liveObjectCount(), winsim::openHandleCount(), winsim::vramUsage(0)}; }
+
+void PrintTo(const Footprint& f, std::ostream* os) {
+    *os << f.objects << " objects, " << f.handles << " handles, " << f.vram << " bytes";
+}
+
+class LifecycleTest : public SourceFixture {
+protected:
+    using Sources = std::vector<std::unique_ptr<DuplicationSource>>;
+
+    void startAll(Sources& sources) {
+        for (int i = 0; i < 2; ++i) sources.push_back(std::make_unique<DuplicationSource>(i));
+        for (auto& s : sources) ASSERT_TRUE(s->start(d3d12.Get()));
+        for (auto& s : sources) ASSERT_TRUE(eventually([&] { return s->latest(nullptr) >= 0; }));
+    }
+    // Waits until the footprint stops changing (queued GPU work has run, threads have settled).
+    static Footprint settled() {
+        Footprint last = now();
+        for (int i = 0; i < 200; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            const Footprint next = now();
+            if (next == last) return next;
+            last = next;
+        }
+        return last;
+    }
+};
+
+TEST_F(LifecycleTest, NothingGrowsAndEverythingReturns) {
+    testing::internal::CaptureStdout();
+    const Footprint harness = now();
+    EXPECT_EQ(harness.vram, winsim::d3d12DeviceBaselineBytes());
+
+    Sources sources;
+    startAll(sources);
+    const Footprint running = settled();
+
+    for (int cycle = 0; cycle < 3; ++cycle) {  // Test A: pause and resume
+        for (auto& s : sources) s->setPaused(true);
+        for (auto& s : sources) ASSERT_TRUE(eventually([&] { return !impl(*s).liveNow(); }));
+        for (auto& s : sources) s->setPaused(false);
+        for (auto& s : sources) ASSERT_TRUE(eventually([&] { return impl(*s).liveNow(); }));
+    }
+    EXPECT_EQ(settled().vram, running.vram);
+
+    for (int round = 0; round < 2; ++round) {  // Test B: destroy and recreate
+        sources.clear();
+        EXPECT_EQ(settled(), harness) << winsim::leakReport();
+        startAll(sources);
+    }
+    EXPECT_EQ(settled().vram, running.vram);
+
+    for (int round = 0; round < 2; ++round) {  // Test C: stop and resume
+        for (auto& s : sources) s->stop();
+        EXPECT_EQ(settled(), harness) << winsim::leakReport();
+        for (auto& s : sources) ASSERT_TRUE(s->resume());
+        for (auto& s : sources) ASSERT_TRUE(eventually([&] { return s->latest(nullptr) >= 0; }));
+    }
+    for (auto& s : sources) EXPECT_TRUE(s->resume());  // Test D: resume of a running source
+    EXPECT_EQ(settled().vram, running.vram);
+
+    sources.clear();
+    EXPECT_EQ(settled(), harness) << winsim::leakReport();
+    testing::internal::GetCapturedStdout();
+}
+
+}  // namespace
