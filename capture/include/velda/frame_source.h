@@ -23,7 +23,9 @@ namespace velda {
 // the generation has changed, fetches the new resources and no longer uses the old ones, never
 // touches a released resource, even when a re-creation happens between its `latest` and its use.
 // Its own GPU work on the old resources must be finished before it starts to use the new ones.
-// While a re-creation is under way, or after one that failed, `texture` returns null.
+// While a re-creation is under way, or after one that failed, `texture` returns null. `stop` (and
+// destruction) releases every resource at once: the owner lets its consumer finish with them
+// first, and the consumer fetches them again after the next start.
 class FrameSource {
 public:
     virtual ~FrameSource() = default;
