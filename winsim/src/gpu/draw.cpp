@@ -97,39 +97,53 @@ public:
             planes_.push_back(plane(screen, v[0]->attributes[a], v[1]->attributes[a], v[2]->attributes[a]));
         depth_ = plane(screen, v[0]->z / v[0]->w, v[1]->z / v[1]->w, v[2]->z / v[2]->w);
         rasterize(screen, clipRect(call_.viewport, *call_.renderTarget), [this](int32_t y, int32_t x0, int32_t x1) {
-            for (int32_t x = x0; x < x1; x += kLanes) span(y, x, std::min<int32_t>(kLanes, x1 - x));
+            // Runs of 64 pixels while more than 32 are left, then 16 at a time.
+            for (int32_t x = x0; x < x1;) {
+                const int groups = x1 - x > 2 * kLanes ? shader::kGroups : 1;
+                const int count = std::min<int32_t>(groups * kLanes, x1 - x);
+                span(y, x, count, groups);
+                x += count;
+            }
         });
     }
 
 private:
-    void fill(uint32_t reg, double first, double step) {
-        shader::Lanes& lanes = ps_.reg(reg);
+    // Lane i of group g holds pixel x + 16g + i: each group is interpolated from its own first
+    // pixel, so that the values do not depend on how spans are grouped.
+    void fill(uint32_t reg, int groups, const Plane& plane, int32_t x, double cy) {
+        for (int g = 0; g < groups; ++g) fill(ps_.reg(reg, g), plane.value(x + g * kLanes + 0.5, cy), plane.dx);
+    }
+
+    static void fill(shader::Lanes& lanes, double first, double step) {
         const float base = static_cast<float>(first), delta = static_cast<float>(step);
         for (int i = 0; i < kLanes; ++i) lanes.f[i] = base + delta * static_cast<float>(i);
     }
 
-    void span(int32_t y, int32_t x, int count) {
-        const double cx = x + 0.5, cy = y + 0.5;
+    void span(int32_t y, int32_t x, int count, int groups) {
+        const double cy = y + 0.5;
         size_t a = 0;
         for (const Link& l : links_)
-            for (uint32_t reg : l.input->registers) {
-                fill(reg, planes_[a].value(cx, cy), planes_[a].dx);
-                ++a;
-            }
+            for (uint32_t reg : l.input->registers) fill(reg, groups, planes_[a++], x, cy);
         if (position_) {
             const auto& r = position_->registers;
-            fill(r[0], cx, 1.0);
-            if (r.size() > 1) fill(r[1], cy, 0.0);
-            if (r.size() > 2) fill(r[2], depth_.value(cx, cy), depth_.dx);
-            if (r.size() > 3) fill(r[3], 1.0, 0.0);
+            for (int g = 0; g < groups; ++g) {
+                const double cx = x + g * kLanes + 0.5;
+                fill(ps_.reg(r[0], g), cx, 1.0);
+                if (r.size() > 1) fill(ps_.reg(r[1], g), cy, 0.0);
+                if (r.size() > 2) fill(ps_.reg(r[2], g), depth_.value(cx, cy), depth_.dx);
+                if (r.size() > 3) fill(ps_.reg(r[3], g), 1.0, 0.0);
+            }
         }
-        const uint32_t alive = ps_.run(count);
+        const uint64_t active = count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
+        const uint64_t alive = ps_.run(groups, active);
         if (!target_) return;
-        float rgba[4][kLanes] = {};
-        for (size_t c = 0; c < target_->registers.size() && c < 4; ++c)
-            std::memcpy(rgba[c], ps_.reg(target_->registers[c]).f, sizeof rgba[c]);
-        const float* const channels[4] = {rgba[0], rgba[1], rgba[2], rgba[3]};
-        writeSpan(*call_.renderTarget, call_.blend, y, x, count, alive, channels);
+        static const float kZero[kLanes] = {};
+        for (int g = 0; g < groups && g * kLanes < count; ++g) {
+            const float* channels[4] = {kZero, kZero, kZero, kZero};
+            for (size_t c = 0; c < target_->registers.size() && c < 4; ++c) channels[c] = ps_.reg(target_->registers[c], g).f;
+            writeSpan(*call_.renderTarget, call_.blend, y, x + g * kLanes, std::min(kLanes, count - g * kLanes),
+                      static_cast<uint32_t>(alive >> (g * kLanes) & 0xFFFF), channels);
+        }
     }
 
     const DrawCall& call_;

@@ -1,5 +1,5 @@
 // The interpreter's inner loop, written once for any vector width: one switch per operation,
-// each operation over all 16 lanes in chunks of V. Included by the baseline build (4 lanes per
+// each operation over the lanes of 1 or kGroups groups in chunks of V. Included by the baseline build (4 lanes per
 // chunk) and by a translation unit built for AVX-512 (16 lanes in one chunk); everything here is
 // inline and instantiated per width, so the two builds share no code.
 #pragma once
@@ -68,22 +68,31 @@ WINSIM_LANES_INLINE V sdiv(IntOf<V> a, IntOf<V> b, bool remainder) {
 }
 
 template <class V>
-WINSIM_LANES_INLINE V get(const Lanes& r, int chunk) {
+WINSIM_LANES_INLINE V get(const Register& r, int chunk) {
     V v;
     __builtin_memcpy(&v, reinterpret_cast<const char*>(&r) + chunk * sizeof(V), sizeof(V));
     return v;
 }
 
 template <class V>
-WINSIM_LANES_INLINE void put(Lanes& r, int chunk, V v) {
+WINSIM_LANES_INLINE void put(Register& r, int chunk, V v) {
     __builtin_memcpy(reinterpret_cast<char*>(&r) + chunk * sizeof(V), &v, sizeof(V));
 }
 
-// Runs `ops` on the register file R in chunks of V (16 lanes = 64 / sizeof(V) chunks).
-// `sample` runs a Sample or Fetch operation.
-template <class V, class Sample>
-WINSIM_LANES_INLINE void run(const Op* ops, size_t count, Lanes* R, Sample sample) {
-    constexpr int kChunks = 64 / sizeof(V);
+template <class V, int Chunks>
+WINSIM_LANES_INLINE bool anyLane(const Register& mask) {
+    UintOf<V> m = asUint(get<V>(mask, 0));
+    for (int k = 1; k < Chunks; ++k) m |= asUint(get<V>(mask, k));
+    uint32_t any = 0;
+    for (size_t i = 0; i < sizeof(V) / 4; ++i) any |= m[i];
+    return any != 0;
+}
+
+// Runs `ops` on the first `Groups` groups of the register file R in chunks of V (a group of 16
+// lanes is 64 / sizeof(V) chunks). `sample(op, Groups)` runs a Sample or Fetch operation.
+template <class V, int Groups, class Sample>
+WINSIM_LANES_INLINE void run(const Op* ops, size_t count, Register* R, Sample sample) {
+    constexpr int kChunks = Groups * 64 / sizeof(V);
     using I = IntOf<V>;
     using U = UintOf<V>;
     const auto mask = [](I m) { return asFloat<V>(m); };
@@ -176,11 +185,13 @@ WINSIM_LANES_INLINE void run(const Op* ops, size_t count, Lanes* R, Sample sampl
             case Code::Select: EACH(select<V>(IA, B, C)); break;
             case Code::Copy: EACH(A); break;
             case Code::Sample:
-            case Code::Fetch: sample(op); break;
+            case Code::Fetch: sample(op, Groups); break;
             case Code::Block:
-                R[kExecRegister] = R[op.a];
-                R[op.a] = Lanes{};
-                if (!anyLane(R[kExecRegister])) pc = op.b - 1;
+                for (int k = 0; k < kChunks; ++k) {
+                    put<V>(R[kExecRegister], k, get<V>(R[op.a], k));
+                    put<V>(R[op.a], k, V{});
+                }
+                if (!anyLane<V, kChunks>(R[kExecRegister])) pc = op.b - 1;
                 break;
             case Code::AddLanes:
                 for (int k = 0; k < kChunks; ++k) {
@@ -188,13 +199,15 @@ WINSIM_LANES_INLINE void run(const Op* ops, size_t count, Lanes* R, Sample sampl
                     put<V>(R[op.dst], k, asFloat<V>(asUint(get<V>(R[op.dst], k)) | (asUint(get<V>(R[kExecRegister], k)) & cond)));
                 }
                 break;
-            case Code::ClearMask: R[op.dst] = Lanes{}; break;
+            case Code::ClearMask:
+                for (int k = 0; k < kChunks; ++k) put<V>(R[op.dst], k, V{});
+                break;
             case Code::Kill:
                 for (int k = 0; k < kChunks; ++k)
                     put<V>(R[kKilledRegister], k, asFloat<V>(asUint(get<V>(R[kKilledRegister], k)) | asUint(get<V>(R[kExecRegister], k))));
                 break;
             case Code::LoopEnd:
-                if (anyLane(R[op.a])) {
+                if (anyLane<V, kChunks>(R[op.a])) {
                     if (++rounds > kMaxLoopRounds) return;
                     pc = op.b - 1;
                 }

@@ -24,6 +24,17 @@ union alignas(64) Lanes {
     int32_t i[kLanes];
 };
 
+// A register: the same value for kGroups groups of 16 invocations side by side. A run takes one
+// group (vertices, short spans) or all of them (64 pixels of a row): one dispatch of an operation
+// then serves four independent groups, whose dependency chains the processor overlaps.
+constexpr int kGroups = 4;
+constexpr int kWideLanes = kLanes * kGroups;
+
+union alignas(64) Register {
+    Lanes group[kGroups];
+    F4 q[kQuads * kGroups];
+};
+
 #define WINSIM_LANES_INLINE [[gnu::always_inline]] inline
 
 template <class V>
@@ -134,10 +145,4 @@ template <class V>
 WINSIM_LANES_INLINE V vpow(V x, V y) {
     return select<V>(y == 0.0f, splat<V>(1.0f), vexp2(y * vlog2(x)));
 }
-
-WINSIM_LANES_INLINE bool anyLane(const Lanes& mask) {
-    const U4 m = asUint(mask.q[0]) | asUint(mask.q[1]) | asUint(mask.q[2]) | asUint(mask.q[3]);
-    return (m[0] | m[1] | m[2] | m[3]) != 0;
-}
-
 }  // namespace winsim::shader

@@ -7,52 +7,65 @@
 
 namespace winsim::shader {
 
+namespace {
+
+void fill(Register& r, uint32_t bits) {
+    for (Lanes& g : r.group)
+        for (uint32_t& lane : g.u) lane = bits;
+}
+
+}  // namespace
+
 Machine::Machine(const Program& program, const std::vector<uint8_t>& constants,
                  const std::array<gpu::ShaderResource, 2>& resources, const std::array<gpu::SamplerDesc, 2>& samplers)
     : program_(program), regs_(program.registerCount), resources_(resources), samplers_(samplers) {
-    for (const auto& [reg, bits] : program.constants)
-        for (uint32_t& lane : regs_[reg].u) lane = bits;
+    for (const auto& [reg, bits] : program.constants) fill(regs_[reg], bits);
     for (const UniformSource& u : program.uniforms) {
         uint32_t bits = 0;
         if (u.slot == 0 && u.offset + 4 <= constants.size()) std::memcpy(&bits, constants.data() + u.offset, 4);
-        for (uint32_t& lane : regs_[u.reg].u) lane = bits;
+        fill(regs_[u.reg], bits);
     }
 }
 
 uint32_t Machine::run(int count) {
-    for (int i = 0; i < kLanes; ++i) regs_[kEntryRegister].u[i] = i < count ? ~0u : 0u;
-    regs_[kKilledRegister] = Lanes{};
-    for (uint32_t r : program_.clearedEachRun) regs_[r] = Lanes{};
-    execute();
-    uint32_t mask = 0;
-    for (int i = 0; i < count; ++i) mask |= regs_[kKilledRegister].u[i] ? 0u : 1u << i;
-    return mask;
+    return static_cast<uint32_t>(run(1, count >= kLanes ? 0xFFFFu : (1u << count) - 1));
 }
 
-void Machine::sample(const Op& op) {
-    float u[kLanes], v[kLanes], lod[kLanes], texel[4][kLanes];
-    float* const out[4] = {texel[0], texel[1], texel[2], texel[3]};
-    std::memcpy(u, regs_[op.a].f, sizeof u);
-    std::memcpy(v, regs_[op.b].f, sizeof v);
-    if (op.d != kNone) std::memcpy(lod, regs_[op.d].f, sizeof lod);
+uint64_t Machine::run(int groups, uint64_t active) {
+    for (int g = 0; g < groups; ++g) {
+        for (int i = 0; i < kLanes; ++i) regs_[kEntryRegister].group[g].u[i] = active >> (g * kLanes + i) & 1 ? ~0u : 0u;
+        regs_[kKilledRegister].group[g] = Lanes{};
+        for (uint32_t r : program_.clearedEachRun) regs_[r].group[g] = Lanes{};
+    }
+    execute(groups);
+    uint64_t alive = 0;
+    for (int g = 0; g < groups; ++g)
+        for (int i = 0; i < kLanes; ++i)
+            alive |= regs_[kKilledRegister].group[g].u[i] ? 0 : uint64_t{1} << (g * kLanes + i);
+    return alive & active;
+}
+
+void Machine::sample(const Op& op, int groups) {
     const uint32_t texture = op.c & 0xFF, sampler = op.c >> 8;
     static const gpu::ShaderResource none;
     const gpu::ShaderResource& resource = texture < resources_.size() ? resources_[texture] : none;
-    if (op.code == Code::Fetch) {
-        int32_t x[kLanes], y[kLanes], l[kLanes];
-        std::memcpy(x, u, sizeof x);
-        std::memcpy(y, v, sizeof y);
-        std::memcpy(l, lod, sizeof l);
-        gpu::fetchLanes(resource, x, y, l, out);
-    } else {
-        gpu::sampleLanes(resource, samplers_[sampler < samplers_.size() ? sampler : 0], op.d != kNone ? lod : nullptr, u, v, out);
-    }
-    for (uint32_t c = 0; c < 4; ++c) {
-        Lanes value;
-        std::memcpy(value.f, texel[c], sizeof value.f);
-        Lanes& dst = regs_[op.dst + c];
-        for (int k = 0; k < kQuads; ++k)
-            dst.q[k] = op.masked ? select<F4>(asInt(regs_[kExecRegister].q[k]), value.q[k], dst.q[k]) : value.q[k];
+    const gpu::SamplerDesc& desc = samplers_[sampler < samplers_.size() ? sampler : 0];
+    for (int g = 0; g < groups; ++g) {
+        // Texels go straight into the destination registers, or through a copy that keeps the
+        // inactive lanes' values inside loops.
+        Lanes texel[4];
+        float* out[4];
+        for (uint32_t c = 0; c < 4; ++c) out[c] = op.masked ? texel[c].f : regs_[op.dst + c].group[g].f;
+        const Lanes &u = regs_[op.a].group[g], &v = regs_[op.b].group[g];
+        const Lanes* lod = op.d != kNone ? &regs_[op.d].group[g] : nullptr;
+        if (op.code == Code::Fetch) gpu::fetchLanes(resource, u.i, v.i, lod->i, out);
+        else gpu::sampleLanes(resource, desc, lod ? lod->f : nullptr, u.f, v.f, out);
+        if (!op.masked) continue;
+        const Lanes& exec = regs_[kExecRegister].group[g];
+        for (uint32_t c = 0; c < 4; ++c) {
+            Lanes& dst = regs_[op.dst + c].group[g];
+            for (int k = 0; k < kQuads; ++k) dst.q[k] = select<F4>(asInt(exec.q[k]), texel[c].q[k], dst.q[k]);
+        }
     }
 }
 

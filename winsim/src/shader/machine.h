@@ -1,6 +1,7 @@
-// Runs a decoded program over up to 16 invocations at a time (pixels of a span, or vertices).
-// One machine serves a whole draw: its register file is allocated once, constants and the
-// constant buffer are filled in once, and each run only refills the inputs.
+// Runs a decoded program over a group of 16 invocations (vertices, or pixels of a short span) or
+// over kGroups groups at once (64 pixels of a row). One machine serves a whole draw: its register
+// file is allocated once, constants and the constant buffer are filled in once, and each run only
+// refills the inputs.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -19,24 +20,28 @@ public:
             const std::array<gpu::ShaderResource, 2>& resources, const std::array<gpu::SamplerDesc, 2>& samplers);
 
     const Program& program() const { return program_; }
-    Lanes& reg(uint32_t r) { return regs_[r]; }
-    // Runs lanes 0..count-1; returns the mask (bit per lane) of those that were not discarded.
+    Lanes& reg(uint32_t r, int group = 0) { return regs_[r].group[group]; }
+    // Runs lanes 0..count-1 of group 0; returns the mask (bit per lane) of those that were not
+    // discarded.
     uint32_t run(int count);
-    // A Sample or Fetch operation, for the interpreter loop.
-    void sampleOp(const Op& op) { sample(op); }
+    // Runs groups 0..groups-1 (1 or kGroups); lane i of group g is bit 16g+i of `active` and of
+    // the mask of lanes that were not discarded that comes back.
+    uint64_t run(int groups, uint64_t active);
+    // A Sample or Fetch operation over the first `groups` groups, for the interpreter loop.
+    void sampleOp(const Op& op, int groups) { sample(op, groups); }
 
 private:
-    void execute();
-    void sample(const Op& op);
+    void execute(int groups);
+    void sample(const Op& op, int groups);
 
     const Program& program_;
-    std::vector<Lanes> regs_;
+    std::vector<Register> regs_;
     std::array<gpu::ShaderResource, 2> resources_;
     std::array<gpu::SamplerDesc, 2> samplers_;
 };
 
 // The loop built for AVX-512; only for processors that have it (wideKernelUsable).
 bool wideKernelUsable();
-void executeWide(const Op* ops, size_t count, Lanes* registers, Machine& machine);
+void executeWide(const Op* ops, size_t count, Register* registers, int groups, Machine& machine);
 
 }  // namespace winsim::shader
