@@ -2,6 +2,7 @@
 // the pixel shader over spans of up to 16 pixels, the output merger.
 #include "gpu/draw.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -134,15 +135,18 @@ private:
                 if (r.size() > 3) fill(ps_.reg(r[3], g), 1.0, 0.0);
             }
         }
-        const uint64_t active = count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
-        const uint64_t alive = ps_.run(groups, active);
+        uint16_t active[shader::kGroups], alive[shader::kGroups];
+        for (int g = 0; g < groups; ++g) {
+            const int n = std::clamp(count - g * kLanes, 0, kLanes);
+            active[g] = static_cast<uint16_t>(n == kLanes ? 0xFFFFu : (1u << n) - 1);
+        }
+        ps_.run(groups, active, alive);
         if (!target_) return;
         static const float kZero[kLanes] = {};
         for (int g = 0; g < groups && g * kLanes < count; ++g) {
             const float* channels[4] = {kZero, kZero, kZero, kZero};
             for (size_t c = 0; c < target_->registers.size() && c < 4; ++c) channels[c] = ps_.reg(target_->registers[c], g).f;
-            writeSpan(*call_.renderTarget, call_.blend, y, x + g * kLanes, std::min(kLanes, count - g * kLanes),
-                      static_cast<uint32_t>(alive >> (g * kLanes) & 0xFFFF), channels);
+            writeSpan(*call_.renderTarget, call_.blend, y, x + g * kLanes, std::min(kLanes, count - g * kLanes), alive[g], channels);
         }
     }
 

@@ -27,7 +27,7 @@ int32_t texel(float t, uint32_t size) {
     return static_cast<int32_t>(t);
 }
 
-// Half floats to floats for 16 lanes: the 15 low bits shifted into place and rebased by 2^112
+// Half floats to floats for 4 lanes: the 15 low bits shifted into place and rebased by 2^112
 // (exact for normals, subnormals and zero), infinities and NaNs forced to exponent 255.
 F4 halvesToFloats(U4 h) {
     const U4 magnitude = (h & 0x7FFF) << 13;
@@ -41,37 +41,110 @@ bool hasF16c() {
     return has;
 }
 
-// The processor's own conversion, where it has one: the same values (NaNs stay NaNs).
-__attribute__((target("avx,f16c"))) void halvesToFloatsF16c(const uint16_t* halves, float* out) {
-    for (int i = 0; i < kSampleLanes; i += 8)
-        _mm256_storeu_ps(out + i, _mm256_cvtph_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(halves + i))));
+// Where the 16 texels of a point sample are: a run of neighbours on one row, as a one-to-one
+// copy reads them (at[] is set for every fourth lane only), or anywhere.
+struct TexelAddresses {
+    const uint8_t* at[kSampleLanes];
+    bool row;
+};
+
+// Texels 4q .. 4q+3 (four halves each) turned into channels: rg holds red of the four then green,
+// ba blue then alpha. Loads and shuffles only, no trip through memory.
+struct HalfQuad {
+    __m128i rg, ba;
+};
+
+[[gnu::always_inline]] inline HalfQuad halfQuad(const TexelAddresses& t, int q) {
+    const auto pair = [&](int i) {  // texels i and i + 1
+        if (t.row) return _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.at[i & ~3] + (i & 3) * 8));
+        return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(t.at[i])),
+                                  _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t.at[i + 1])));
+    };
+    const __m128i a = pair(4 * q), b = pair(4 * q + 2);                        // r0 g0 b0 a0 r1 g1 b1 a1, ...
+    const __m128i c = _mm_unpacklo_epi16(a, b), d = _mm_unpackhi_epi16(a, b);  // r0 r2 g0 g2 b0 b2 a0 a2, ...
+    return {_mm_unpacklo_epi16(c, d), _mm_unpackhi_epi16(c, d)};
 }
+
+// The processor's own conversion: the same values as halvesToFloats (NaNs stay NaNs).
+__attribute__((target("avx,f16c"))) void pointHalfF16c(const TexelAddresses& t, float* const out[4]) {
+    for (int q = 0; q < kSampleLanes / 4; ++q) {
+        const HalfQuad h = halfQuad(t, q);
+        _mm_storeu_ps(out[0] + 4 * q, _mm_cvtph_ps(h.rg));
+        _mm_storeu_ps(out[1] + 4 * q, _mm_cvtph_ps(_mm_unpackhi_epi64(h.rg, h.rg)));
+        _mm_storeu_ps(out[2] + 4 * q, _mm_cvtph_ps(h.ba));
+        _mm_storeu_ps(out[3] + 4 * q, _mm_cvtph_ps(_mm_unpackhi_epi64(h.ba, h.ba)));
+    }
+}
+
+void pointHalfSoftware(const TexelAddresses& t, float* const out[4]) {
+    const __m128i zero = _mm_setzero_si128();
+    for (int q = 0; q < kSampleLanes / 4; ++q) {
+        const HalfQuad h = halfQuad(t, q);
+        const __m128i channels[4] = {_mm_unpacklo_epi16(h.rg, zero), _mm_unpackhi_epi16(h.rg, zero),
+                                     _mm_unpacklo_epi16(h.ba, zero), _mm_unpackhi_epi16(h.ba, zero)};
+        for (int c = 0; c < 4; ++c) {
+            const F4 f = halvesToFloats(reinterpret_cast<U4>(channels[c]));
+            std::memcpy(out[c] + 4 * q, &f, sizeof f);
+        }
+    }
+}
+
+bool hasAvx512() {
+    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    return has;
+}
+
+// GCC 12's AVX-512 intrinsics start from an "undefined" vector that its own warnings object to.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// floor(t x size) clamped to 0..size-1 (NaN to 0), as pointCoordinates computes it.
+__attribute__((target("avx512f"), always_inline)) inline __m512i pointCoordinates16(const float* t, uint32_t size) {
+    const __m512 x = _mm512_roundscale_ps(_mm512_mul_ps(_mm512_loadu_ps(t), _mm512_set1_ps(static_cast<float>(size))),
+                                          _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+    const __m512 clamped = _mm512_min_ps(_mm512_max_ps(x, _mm512_setzero_ps()), _mm512_set1_ps(static_cast<float>(size - 1)));
+    return _mm512_cvttps_epi32(clamped);
+}
+
+// A point sample of an FP16 texture whose 16 lanes read neighbours on one row, as a one-to-one
+// copy does: one load of the row, the channels split by two permutations. False, with nothing
+// written, for any other pattern.
+__attribute__((target("avx512f,avx512bw"))) bool pointHalfRowAvx512(const uint8_t* base, size_t pitch, uint32_t width,
+                                                                    uint32_t height, const float* u, const float* v,
+                                                                    float* const out[4]) {
+    const __m512i xs = pointCoordinates16(u, width), ys = pointCoordinates16(v, height);
+    const int32_t x0 = _mm_cvtsi128_si32(_mm512_castsi512_si128(xs)), y0 = _mm_cvtsi128_si32(_mm512_castsi512_si128(ys));
+    const __m512i iota = _mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    if ((_mm512_cmpeq_epi32_mask(xs, _mm512_add_epi32(_mm512_set1_epi32(x0), iota)) &
+         _mm512_cmpeq_epi32_mask(ys, _mm512_set1_epi32(y0))) != 0xFFFF)
+        return false;
+    const uint8_t* row = base + static_cast<size_t>(y0) * pitch + static_cast<size_t>(x0) * 8;
+    const __m512i low = _mm512_loadu_si512(row), high = _mm512_loadu_si512(row + 64);
+    // Word 4i + c of the 32 texels' halves is channel c of texel i.
+    const __m512i channel = _mm512_set_epi16(61, 57, 53, 49, 45, 41, 37, 33, 29, 25, 21, 17, 13, 9, 5, 1,
+                                             60, 56, 52, 48, 44, 40, 36, 32, 28, 24, 20, 16, 12, 8, 4, 0);
+    const __m512i rg = _mm512_permutex2var_epi16(low, channel, high);
+    const __m512i ba = _mm512_permutex2var_epi16(low, _mm512_add_epi16(channel, _mm512_set1_epi16(2)), high);
+    _mm512_storeu_ps(out[0], _mm512_cvtph_ps(_mm512_castsi512_si256(rg)));
+    _mm512_storeu_ps(out[1], _mm512_cvtph_ps(_mm512_extracti64x4_epi64(rg, 1)));
+    _mm512_storeu_ps(out[2], _mm512_cvtph_ps(_mm512_castsi512_si256(ba)));
+    _mm512_storeu_ps(out[3], _mm512_cvtph_ps(_mm512_extracti64x4_epi64(ba, 1)));
+    return true;
+}
+
+#pragma GCC diagnostic pop
 
 void pointHalf(const Image& image, uint32_t mip, const int32_t* xs, const int32_t* ys, float* const out[4]) {
     const uint8_t* base = image.mips[mip].data();
     const size_t pitch = image.rowPitch(mip);
-    uint16_t texels[kSampleLanes][4];
-    bool row = true;  // sixteen neighbours on one row, as a one-to-one copy reads them
-    for (int i = 1; i < kSampleLanes; ++i) row = row && ys[i] == ys[0] && xs[i] == xs[0] + i;
-    if (row) {
-        std::memcpy(texels, base + static_cast<size_t>(ys[0]) * pitch + static_cast<size_t>(xs[0]) * 8, sizeof texels);
-    } else {
-        for (int i = 0; i < kSampleLanes; ++i)
-            std::memcpy(texels[i], base + static_cast<size_t>(ys[i]) * pitch + static_cast<size_t>(xs[i]) * 8, 8);
-    }
-    for (int c = 0; c < 4; ++c) {
-        uint16_t channel[kSampleLanes];
-        for (int i = 0; i < kSampleLanes; ++i) channel[i] = texels[i][c];
-        if (hasF16c()) {
-            halvesToFloatsF16c(channel, out[c]);
-            continue;
-        }
-        for (int quad = 0; quad < kSampleLanes; quad += 4) {
-            const U4 h = {channel[quad], channel[quad + 1], channel[quad + 2], channel[quad + 3]};
-            const F4 f = halvesToFloats(h);
-            std::memcpy(out[c] + quad, &f, sizeof f);
-        }
-    }
+    TexelAddresses t;
+    t.row = true;
+    for (int i = 1; i < kSampleLanes; ++i) t.row = t.row && ys[i] == ys[0] && xs[i] == xs[0] + i;
+    for (int i = 0; i < kSampleLanes; i += t.row ? 4 : 1)
+        t.at[i] = base + static_cast<size_t>(ys[i]) * pitch + static_cast<size_t>(xs[i]) * 8;
+    if (hasF16c()) return pointHalfF16c(t, out);
+    pointHalfSoftware(t, out);
 }
 
 // floor(t x size) clamped to 0..size-1 (NaN to 0) for 16 coordinates.
@@ -129,12 +202,18 @@ void sampleLanes(const ShaderResource& texture, const SamplerDesc& sampler, cons
         for (int i = 0; i < kSampleLanes; ++i) store(out, i, bilinear(image, mipFor(texture, lod ? lod[i] : 0), u[i], v[i]));
         return;
     }
+    const bool half = image.format == DXGI_FORMAT_R16G16B16A16_FLOAT;
+    if (half && !lod && hasAvx512()) {
+        const uint32_t mip = mipFor(texture, 0);
+        if (pointHalfRowAvx512(image.mips[mip].data(), image.rowPitch(mip), image.mipWidth(mip), image.mipHeight(mip), u, v, out))
+            return;
+    }
     int32_t xs[kSampleLanes], ys[kSampleLanes];
     uint32_t mips[kSampleLanes];
     const uint32_t first = mipFor(texture, lod ? lod[0] : 0);
     bool sameMip = true;
     for (int i = 0; i < kSampleLanes; ++i) {
-        mips[i] = lod ? mipFor(texture, lod[i]) : first;
+        mips[i] = lod && i ? mipFor(texture, lod[i]) : first;
         sameMip = sameMip && mips[i] == first;
     }
     if (sameMip) {
@@ -146,7 +225,7 @@ void sampleLanes(const ShaderResource& texture, const SamplerDesc& sampler, cons
             ys[i] = texel(std::floor(v[i] * static_cast<float>(image.mipHeight(mips[i]))), image.mipHeight(mips[i]));
         }
     }
-    if (sameMip && image.format == DXGI_FORMAT_R16G16B16A16_FLOAT) return pointHalf(image, mips[0], xs, ys, out);
+    if (sameMip && half) return pointHalf(image, mips[0], xs, ys, out);
     for (int i = 0; i < kSampleLanes; ++i) store(out, i, read(image, mips[i], xs[i], ys[i]));
 }
 

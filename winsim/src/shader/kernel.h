@@ -96,9 +96,6 @@ WINSIM_LANES_INLINE void run(const Op* ops, size_t count, Register* R, Sample sa
     using I = IntOf<V>;
     using U = UintOf<V>;
     const auto mask = [](I m) { return asFloat<V>(m); };
-    const auto write = [R](const Op& op, int k, V value) {
-        put<V>(R[op.dst], k, op.masked ? select<V>(asInt(get<V>(R[kExecRegister], k)), value, get<V>(R[op.dst], k)) : value);
-    };
     uint32_t rounds = 0;
 // Each arithmetic case evaluates its expression quad by quad (k) into the destination.
 #define A get<V>(R[op.a], k)
@@ -108,9 +105,16 @@ WINSIM_LANES_INLINE void run(const Op* ops, size_t count, Register* R, Sample sa
 #define UB asUint(B)
 #define IA asInt(A)
 #define IB asInt(B)
-#define EACH(expr) for (int k = 0; k < kChunks; ++k) write(op, k, (expr))
+// Inside loops only the active lanes are written; the test is made once per operation.
+#define EACH(expr)                                                                                          \
+    if (op.masked) {                                                                                        \
+        for (int k = 0; k < kChunks; ++k)                                                                   \
+            put<V>(R[op.dst], k, select<V>(asInt(get<V>(R[kExecRegister], k)), (expr), get<V>(R[op.dst], k))); \
+    } else {                                                                                                \
+        for (int k = 0; k < kChunks; ++k) put<V>(R[op.dst], k, (expr));                                     \
+    }
     for (size_t pc = 0; pc < count; ++pc) {
-        const Op& op = ops[pc];
+        const Op op = ops[pc];  // a copy: stores into the registers cannot change it
         switch (op.code) {
             case Code::FAdd: EACH(A + B); break;
             case Code::FSub: EACH(A - B); break;

@@ -27,8 +27,7 @@ union alignas(64) Lanes {
 // A register: the same value for kGroups groups of 16 invocations side by side. A run takes one
 // group (vertices, short spans) or all of them (64 pixels of a row): one dispatch of an operation
 // then serves four independent groups, whose dependency chains the processor overlaps.
-constexpr int kGroups = 4;
-constexpr int kWideLanes = kLanes * kGroups;
+constexpr int kGroups = 8;
 
 union alignas(64) Register {
     Lanes group[kGroups];

@@ -1,7 +1,6 @@
 #include "shader/machine.h"
 
-#include <cmath>
-#include <limits>
+#include <immintrin.h>
 
 #include "gpu/sampling.h"
 
@@ -28,21 +27,24 @@ Machine::Machine(const Program& program, const std::vector<uint8_t>& constants,
 }
 
 uint32_t Machine::run(int count) {
-    return static_cast<uint32_t>(run(1, count >= kLanes ? 0xFFFFu : (1u << count) - 1));
+    const uint16_t active = static_cast<uint16_t>(count >= kLanes ? 0xFFFFu : (1u << count) - 1);
+    uint16_t alive = 0;
+    run(1, &active, &alive);
+    return alive;
 }
 
-uint64_t Machine::run(int groups, uint64_t active) {
+void Machine::run(int groups, const uint16_t* active, uint16_t* alive) {
     for (int g = 0; g < groups; ++g) {
-        for (int i = 0; i < kLanes; ++i) regs_[kEntryRegister].group[g].u[i] = active >> (g * kLanes + i) & 1 ? ~0u : 0u;
+        for (int i = 0; i < kLanes; ++i) regs_[kEntryRegister].group[g].u[i] = active[g] >> i & 1 ? ~0u : 0u;
         regs_[kKilledRegister].group[g] = Lanes{};
         for (uint32_t r : program_.clearedEachRun) regs_[r].group[g] = Lanes{};
     }
     execute(groups);
-    uint64_t alive = 0;
-    for (int g = 0; g < groups; ++g)
-        for (int i = 0; i < kLanes; ++i)
-            alive |= regs_[kKilledRegister].group[g].u[i] ? 0 : uint64_t{1} << (g * kLanes + i);
-    return alive & active;
+    for (int g = 0; g < groups; ++g) {
+        uint32_t killed = 0;
+        for (int k = 0; k < kQuads; ++k) killed |= static_cast<uint32_t>(_mm_movemask_ps(regs_[kKilledRegister].group[g].q[k])) << 4 * k;
+        alive[g] = static_cast<uint16_t>(active[g] & ~killed);
+    }
 }
 
 void Machine::sample(const Op& op, int groups) {

@@ -24,9 +24,9 @@ public:
     // Runs lanes 0..count-1 of group 0; returns the mask (bit per lane) of those that were not
     // discarded.
     uint32_t run(int count);
-    // Runs groups 0..groups-1 (1 or kGroups); lane i of group g is bit 16g+i of `active` and of
-    // the mask of lanes that were not discarded that comes back.
-    uint64_t run(int groups, uint64_t active);
+    // Runs groups 0..groups-1 (1 or kGroups): lane i of group g runs when bit i of active[g] is
+    // set, and bit i of alive[g] tells whether it ran and was not discarded.
+    void run(int groups, const uint16_t* active, uint16_t* alive);
     // A Sample or Fetch operation over the first `groups` groups, for the interpreter loop.
     void sampleOp(const Op& op, int groups) { sample(op, groups); }
 
