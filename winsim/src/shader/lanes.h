@@ -5,6 +5,8 @@
 // or 16 (AVX-512, in a translation unit built for it). GCC lowers generic vectors wider than the
 // hardware badly, so each build uses its native width and runs a 16-lane value in chunks.
 #pragma once
+#include <immintrin.h>
+
 #include <cstdint>
 
 namespace winsim::shader {
@@ -66,13 +68,27 @@ template <class V>
 WINSIM_LANES_INLINE V select(IntOf<V> mask, V a, V b) {
     return mask ? a : b;
 }
+// a < b ? a : b and a > b ? a : b, which is what the processor's min and max instructions do
+// (the second operand where either is NaN); GCC does not find them by itself.
 template <class V>
 WINSIM_LANES_INLINE V vmin(V a, V b) {
-    return a < b ? a : b;
+    if constexpr (sizeof(V) == 16) return reinterpret_cast<V>(_mm_min_ps(reinterpret_cast<__m128>(a), reinterpret_cast<__m128>(b)));
+#ifdef __AVX512F__
+    else if constexpr (sizeof(V) == 64)
+        return reinterpret_cast<V>(__builtin_ia32_minps512_mask(reinterpret_cast<__v16sf>(a), reinterpret_cast<__v16sf>(b),
+                                                                __v16sf{}, 0xFFFF, _MM_FROUND_CUR_DIRECTION));
+#endif
+    else return a < b ? a : b;
 }
 template <class V>
 WINSIM_LANES_INLINE V vmax(V a, V b) {
-    return a > b ? a : b;
+    if constexpr (sizeof(V) == 16) return reinterpret_cast<V>(_mm_max_ps(reinterpret_cast<__m128>(a), reinterpret_cast<__m128>(b)));
+#ifdef __AVX512F__
+    else if constexpr (sizeof(V) == 64)
+        return reinterpret_cast<V>(__builtin_ia32_maxps512_mask(reinterpret_cast<__v16sf>(a), reinterpret_cast<__v16sf>(b),
+                                                                __v16sf{}, 0xFFFF, _MM_FROUND_CUR_DIRECTION));
+#endif
+    else return a > b ? a : b;
 }
 
 // Exact for |x| < 2^31; larger magnitudes are integers already.

@@ -34,8 +34,10 @@ uint32_t Machine::run(int count) {
 }
 
 void Machine::run(int groups, const uint16_t* active, uint16_t* alive) {
+    const U4 bits = {1, 2, 4, 8};
     for (int g = 0; g < groups; ++g) {
-        for (int i = 0; i < kLanes; ++i) regs_[kEntryRegister].group[g].u[i] = active[g] >> i & 1 ? ~0u : 0u;
+        for (int k = 0; k < kQuads; ++k)
+            regs_[kEntryRegister].group[g].q[k] = asFloat<F4>(((U4{} + (active[g] >> 4 * k)) & bits) != 0u);
         regs_[kKilledRegister].group[g] = Lanes{};
         for (uint32_t r : program_.clearedEachRun) regs_[r].group[g] = Lanes{};
     }
