@@ -87,6 +87,7 @@ void writeBgra(uint8_t* out, const float* const rgba[4]) {
                                                          _mm_slli_epi32(toByte(rgba[3] + quad), 24)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + quad * 4), packed);
     }
+    __builtin_prefetch(out + 512, 1);  // the row ahead, for writing
 }
 
 // GCC 12's AVX-512 intrinsics start from an "undefined" vector that its own warnings object to.
@@ -105,6 +106,7 @@ __attribute__((target("avx512f"))) void writeBgraAvx512(uint8_t* out, const floa
                                            _mm512_or_si512(_mm512_slli_epi32(toByte16(rgba[0]), 16),
                                                            _mm512_slli_epi32(toByte16(rgba[3]), 24)));
     _mm512_storeu_si512(out, packed);
+    __builtin_prefetch(out + 512, 1);  // the row ahead, for writing
 }
 
 #pragma GCC diagnostic pop
