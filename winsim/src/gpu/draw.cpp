@@ -116,8 +116,9 @@ private:
     }
 
     static void fill(shader::Lanes& lanes, double first, double step) {
+        static constexpr shader::Lanes kIndex = {.f = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}};
         const float base = static_cast<float>(first), delta = static_cast<float>(step);
-        for (int i = 0; i < kLanes; ++i) lanes.f[i] = base + delta * static_cast<float>(i);
+        for (int k = 0; k < shader::kQuads; ++k) lanes.q[k] = base + delta * kIndex.q[k];
     }
 
     void span(int32_t y, int32_t x, int count, int groups) {

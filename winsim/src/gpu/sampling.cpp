@@ -15,6 +15,7 @@ using shader::F4;
 using shader::U4;
 
 uint32_t mipFor(const ShaderResource& texture, float lod) {
+    if (lod == 0.0f) return std::min(texture.mostDetailedMip, texture.image->mipLevels - 1);
     const float level = static_cast<float>(texture.mostDetailedMip) + (std::isnan(lod) ? 0.0f : std::nearbyint(lod));
     const float last = static_cast<float>(texture.image->mipLevels - 1);
     return static_cast<uint32_t>(std::clamp(level, 0.0f, last));

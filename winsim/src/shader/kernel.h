@@ -105,13 +105,14 @@ WINSIM_LANES_INLINE void run(const Op* ops, size_t count, Register* R, Sample sa
 #define UB asUint(B)
 #define IA asInt(A)
 #define IB asInt(B)
-// Inside loops only the active lanes are written; the test is made once per operation.
+// Inside loops only the active lanes are written; the test is made once per operation. Outside
+// them the groups are unrolled, so that their independent work overlaps.
 #define EACH(expr)                                                                                          \
     if (op.masked) {                                                                                        \
         for (int k = 0; k < kChunks; ++k)                                                                   \
             put<V>(R[op.dst], k, select<V>(asInt(get<V>(R[kExecRegister], k)), (expr), get<V>(R[op.dst], k))); \
     } else {                                                                                                \
-        for (int k = 0; k < kChunks; ++k) put<V>(R[op.dst], k, (expr));                                     \
+        _Pragma("GCC unroll 8") for (int k = 0; k < kChunks; ++k) put<V>(R[op.dst], k, (expr));             \
     }
     for (size_t pc = 0; pc < count; ++pc) {
         const Op op = ops[pc];  // a copy: stores into the registers cannot change it
