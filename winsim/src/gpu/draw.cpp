@@ -98,7 +98,7 @@ public:
             planes_.push_back(plane(screen, v[0]->attributes[a], v[1]->attributes[a], v[2]->attributes[a]));
         depth_ = plane(screen, v[0]->z / v[0]->w, v[1]->z / v[1]->w, v[2]->z / v[2]->w);
         rasterize(screen, clipRect(call_.viewport, *call_.renderTarget), [this](int32_t y, int32_t x0, int32_t x1) {
-            // Runs of 64 pixels while more than 32 are left, then 16 at a time.
+            // Runs of kGroups groups while more than two groups are left, then 16 pixels at a time.
             for (int32_t x = x0; x < x1;) {
                 const int groups = x1 - x > 2 * kLanes ? shader::kGroups : 1;
                 const int count = std::min<int32_t>(groups * kLanes, x1 - x);

@@ -1,7 +1,7 @@
 // The interpreter's inner loop, written once for any vector width: one switch per operation,
-// each operation over the lanes of 1 or kGroups groups in chunks of V. Included by the baseline build (4 lanes per
-// chunk) and by a translation unit built for AVX-512 (16 lanes in one chunk); everything here is
-// inline and instantiated per width, so the two builds share no code.
+// each operation over the lanes of 1 or kGroups groups in chunks of V. Included by the baseline
+// build (4 lanes per chunk) and by a translation unit built for AVX-512 (16 lanes, a group, in one
+// chunk); everything here is inline and instantiated per width, so the two builds share no code.
 #pragma once
 #include <climits>
 #include <cstddef>
@@ -97,7 +97,7 @@ WINSIM_LANES_INLINE void run(const Op* ops, size_t count, Register* R, Sample sa
     using U = UintOf<V>;
     const auto mask = [](I m) { return asFloat<V>(m); };
     uint32_t rounds = 0;
-// Each arithmetic case evaluates its expression quad by quad (k) into the destination.
+// Each arithmetic case evaluates its expression chunk by chunk (k) into the destination.
 #define A get<V>(R[op.a], k)
 #define B get<V>(R[op.b], k)
 #define C get<V>(R[op.c], k)

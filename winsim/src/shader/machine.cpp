@@ -44,7 +44,8 @@ void Machine::run(int groups, const uint16_t* active, uint16_t* alive) {
     execute(groups);
     for (int g = 0; g < groups; ++g) {
         uint32_t killed = 0;
-        for (int k = 0; k < kQuads; ++k) killed |= static_cast<uint32_t>(_mm_movemask_ps(regs_[kKilledRegister].group[g].q[k])) << 4 * k;
+        for (int k = 0; k < kQuads; ++k)
+            killed |= static_cast<uint32_t>(_mm_movemask_ps(regs_[kKilledRegister].group[g].q[k])) << 4 * k;
         alive[g] = static_cast<uint16_t>(active[g] & ~killed);
     }
 }
@@ -62,7 +63,8 @@ void Machine::sample(const Op& op, int groups) {
         for (uint32_t c = 0; c < 4; ++c) out[c] = op.masked ? texel[c].f : regs_[op.dst + c].group[g].f;
         const Lanes &u = regs_[op.a].group[g], &v = regs_[op.b].group[g];
         const Lanes* lod = op.d != kNone ? &regs_[op.d].group[g] : nullptr;
-        if (op.code == Code::Fetch) gpu::fetchLanes(resource, u.i, v.i, lod->i, out);
+        static const Lanes kLodZero{};
+        if (op.code == Code::Fetch) gpu::fetchLanes(resource, u.i, v.i, (lod ? lod : &kLodZero)->i, out);
         else gpu::sampleLanes(resource, desc, lod ? lod->f : nullptr, u.f, v.f, out);
         if (!op.masked) continue;
         const Lanes& exec = regs_[kExecRegister].group[g];

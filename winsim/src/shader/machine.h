@@ -1,5 +1,5 @@
 // Runs a decoded program over a group of 16 invocations (vertices, or pixels of a short span) or
-// over kGroups groups at once (64 pixels of a row). One machine serves a whole draw: its register
+// over kGroups groups at once (128 pixels of a row). One machine serves a whole draw: its register
 // file is allocated once, constants and the constant buffer are filled in once, and each run only
 // refills the inputs.
 #pragma once
