@@ -72,9 +72,9 @@ void consume(const DuplicationSource& source, Handshake& handshake, ConsumerLog&
         if (pixels.size() != rowBytes * desc.Height) continue;
         const uint32_t first = winsim::readStamp(pixels.data());
         const uint32_t last = winsim::readStamp(pixels.data() + rowBytes * (desc.Height - 1));
+        log.latestGeneration = generation;
         if (record.framesProducedNow() >= publishedBefore + 2) continue;
         ++log.framesRead;
-        log.latestGeneration = generation;
         if (first != last) ++log.tornFrames;
         if (first < lastVersion) ++log.backwards;
         lastVersion = first;
@@ -89,13 +89,22 @@ protected:
 TEST_F(ConsumerTest, ReadsOnlyWholeFramesThroughPausesStopsAndModeChanges) {
     winsim::setCursorMoving(false);
     winsim::setCursorVisible(false);  // the cursor would cover the version stamp
-    winsim::setOutputUpdateRate(0, 30.0);
+    winsim::setOutputUpdateRate(0, 10.0);
     DuplicationSource source(0);
     testing::internal::CaptureStdout();
     ASSERT_TRUE(source.start(d3d12.Get()));
     Handshake handshake;
     ConsumerLog log;
     std::thread consumer([&] { consume(source, handshake, log); });
+    // However the test ends, the consumer is told to finish and joined before anything goes.
+    struct Finish {
+        Handshake& handshake;
+        std::thread& thread;
+        ~Finish() {
+            handshake.done = true;
+            if (thread.joinable()) thread.join();
+        }
+    } finish{handshake, consumer};
 
     auto framesAfter = [&](int atLeast) { return eventually([&] { return impl(source).framesProducedNow() >= static_cast<uint64_t>(atLeast); }); };
     ASSERT_TRUE(framesAfter(5));
