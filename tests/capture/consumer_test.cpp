@@ -67,11 +67,11 @@ void consume(const DuplicationSource& source, Handshake& handshake, ConsumerLog&
             continue;
         }
         const auto desc = resource->GetDesc();
-        const auto pixels = winsim::readBackRgba8(resource);
-        const size_t rowBytes = static_cast<size_t>(desc.Width) * 4;
-        if (pixels.size() != rowBytes * desc.Height) continue;
-        const uint32_t first = winsim::readStamp(pixels.data());
-        const uint32_t last = winsim::readStamp(pixels.data() + rowBytes * (desc.Height - 1));
+        const auto top = winsim::readBackRowRgba8(resource, 0);
+        const auto bottom = winsim::readBackRowRgba8(resource, desc.Height - 1);
+        if (top.size() < 32 * 4 || bottom.size() < 32 * 4) continue;
+        const uint32_t first = winsim::readStamp(top.data());
+        const uint32_t last = winsim::readStamp(bottom.data());
         log.latestGeneration = generation;
         if (record.framesProducedNow() >= publishedBefore + 2) continue;
         ++log.framesRead;
@@ -91,7 +91,6 @@ TEST_F(ConsumerTest, ReadsOnlyWholeFramesThroughPausesStopsAndModeChanges) {
     winsim::setCursorVisible(false);  // the cursor would cover the version stamp
     winsim::setOutputUpdateRate(0, 10.0);
     DuplicationSource source(0);
-    testing::internal::CaptureStdout();
     ASSERT_TRUE(source.start(d3d12.Get()));
     Handshake handshake;
     ConsumerLog log;
@@ -127,7 +126,6 @@ TEST_F(ConsumerTest, ReadsOnlyWholeFramesThroughPausesStopsAndModeChanges) {
     handshake.done = true;
     consumer.join();
     source.stop();
-    testing::internal::GetCapturedStdout();
 
     EXPECT_GT(log.framesRead, 3);
     EXPECT_EQ(log.tornFrames, 0);

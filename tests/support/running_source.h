@@ -48,7 +48,7 @@ protected:
     }
 
     // Waits until `condition` holds, up to a generous deadline.
-    static bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds deadline = std::chrono::seconds(20)) {
+    static bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds deadline = std::chrono::seconds(60)) {
         const auto until = std::chrono::steady_clock::now() + deadline;
         while (!condition()) {
             if (std::chrono::steady_clock::now() > until) return false;

@@ -19,6 +19,8 @@ struct PixelF {
 std::vector<PixelF> readBackFloat(IUnknown* resource, uint32_t mip = 0);
 // The same pixels as 8-bit RGBA (four bytes per pixel in R, G, B, A order), rounded to nearest.
 std::vector<uint8_t> readBackRgba8(IUnknown* resource, uint32_t mip = 0);
+// One row of mip 0 as 8-bit RGBA; empty for a row out of range.
+std::vector<uint8_t> readBackRowRgba8(IUnknown* resource, uint32_t row);
 
 // Queue knobs. With `device` null a knob applies to every Direct3D 11 device, existing and new;
 // with a device (any of its interfaces, or its immediate context) it overrides the global value

@@ -49,4 +49,13 @@ std::vector<uint8_t> readBackRgba8(IUnknown* resource, uint32_t mip) {
     return bytes;
 }
 
+std::vector<uint8_t> readBackRowRgba8(IUnknown* resource, uint32_t row) {
+    auto image = imageOf(resource);
+    if (!image || row >= image->height) return {};
+    std::vector<uint8_t> bytes(static_cast<size_t>(image->width) * 4);
+    for (uint32_t x = 0; x < image->width; ++x)
+        gpu::encodePixel(DXGI_FORMAT_R8G8B8A8_UNORM, gpu::decodePixel(image->format, image->pixel(0, x, row)), &bytes[x * 4]);
+    return bytes;
+}
+
 }  // namespace winsim
