@@ -27,14 +27,7 @@ void DuplicationSource::Impl::updatePointerShape(unsigned size) {
 bool DuplicationSource::Impl::recreateCursorTexture(uint32_t w, uint32_t h) {
     cursorSrv.Reset();
     cursorTexture.Reset();
-    D3D11_TEXTURE2D_DESC desc{};
-    desc.Width = w;
-    desc.Height = h;
-    desc.MipLevels = 1;
-    desc.ArraySize = 1;
-    desc.Format = DXGI_FORMAT_B8G8R8A8_UNORM;
-    desc.SampleDesc.Count = 1;
-    desc.Usage = D3D11_USAGE_DEFAULT;
+    D3D11_TEXTURE2D_DESC desc = textureDesc(w, h, 1, DXGI_FORMAT_B8G8R8A8_UNORM);
     desc.BindFlags = D3D11_BIND_SHADER_RESOURCE;
     if (FAILED(device->CreateTexture2D(&desc, nullptr, cursorTexture.GetAddressOf())) ||
         FAILED(device->CreateShaderResourceView(cursorTexture.Get(), nullptr, cursorSrv.GetAddressOf()))) {

@@ -158,6 +158,8 @@ int32_t frameCapSleepMs(double minFrameIntervalMs, int64_t elapsedNs);
 // Places the cursor image on the output at `desktop` from GetCursorInfo. False (and `visible`
 // false, the place unchanged) when the cursor is hidden or cannot be read.
 bool placeCursor(const RECT& desktop, int32_t hotspotX, int32_t hotspotY, bool& visible, int32_t& x, int32_t& y);
+// A default-usage 2D texture of one array slice and one sample; bind and misc flags left 0.
+D3D11_TEXTURE2D_DESC textureDesc(uint32_t width, uint32_t height, uint32_t mips, DXGI_FORMAT format);
 // Writes 16 bytes into a dynamic constant buffer; a failed Map keeps what it held.
 void writeConstants(ID3D11DeviceContext* context, ID3D11Buffer* buffer, const float (&values)[4]);
 void setViewport(ID3D11DeviceContext* context, uint32_t w, uint32_t h);

@@ -17,6 +17,11 @@ uint32_t fullMipCount(uint32_t width, uint32_t height) {
     return count;
 }
 
+
+unsigned long hex(HRESULT hr) { return static_cast<unsigned long>(static_cast<uint32_t>(hr)); }
+
+}  // namespace
+
 D3D11_TEXTURE2D_DESC textureDesc(uint32_t width, uint32_t height, uint32_t mips, DXGI_FORMAT format) {
     D3D11_TEXTURE2D_DESC desc{};
     desc.Width = width;
@@ -28,10 +33,6 @@ D3D11_TEXTURE2D_DESC textureDesc(uint32_t width, uint32_t height, uint32_t mips,
     desc.Usage = D3D11_USAGE_DEFAULT;
     return desc;
 }
-
-unsigned long hex(HRESULT hr) { return static_cast<unsigned long>(static_cast<uint32_t>(hr)); }
-
-}  // namespace
 
 bool DuplicationSource::Impl::rebuildRing() {
     releaseRing(true);
