@@ -27,9 +27,9 @@ protected:
         const std::string source = globals + "float4 psmain(float4 a : A, float4 b : B) : SV_Target {\n" + body + "\n}\n";
         const auto program = shader_test::load(source, "psmain", "ps_5_0");
         ASSERT_TRUE(program);
-        const auto* out = program->output("SV_TARGET0");
-        ASSERT_TRUE(out);
         winsim::shader::Machine machine(*program, constants, {}, {});
+        const auto* out = machine.program().output("SV_TARGET0");
+        ASSERT_TRUE(out);
         for (const char* name : {"A0", "B0"})
             if (const auto* in = program->input(name))
                 for (int i = 0; i < winsim::shader::kLanes; ++i) {

@@ -21,7 +21,6 @@ using shader::Varying;
 // A pixel-shader input fed from the vertex shader's output of the same semantic.
 struct Link {
     const Varying* input;
-    std::vector<uint32_t> sources;  // register of each component in the vertex shader
 };
 
 struct Vertex {
@@ -34,16 +33,18 @@ bool link(const shader::Program& vs, const shader::Program& ps, std::vector<Link
         if (in.semantic == "SV_POSITION0") continue;
         const Varying* out = vs.output(in.semantic);
         if (!out || out->registers.size() < in.registers.size()) return false;
-        links.push_back({&in, {out->registers.begin(), out->registers.begin() + static_cast<ptrdiff_t>(in.registers.size())}});
+        links.push_back({&in});
     }
     return vs.output("SV_POSITION0") != nullptr;
 }
 
 std::vector<Vertex> runVertices(const DrawCall& call, const std::vector<Link>& links) {
     Machine vs(*call.vertexShader, call.vertexConstants, call.resources, call.samplers);
-    const auto& program = *call.vertexShader;
+    const auto& program = vs.program();  // its outputs may have moved to other registers
     const Varying* id = program.input("SV_VERTEXID0");
     const Varying& position = *program.output("SV_POSITION0");
+    std::vector<const Varying*> sources;
+    for (const Link& l : links) sources.push_back(program.output(l.input->semantic));
     std::vector<Vertex> vertices(call.vertexCount);
     for (uint32_t first = 0; first < call.vertexCount; first += kLanes) {
         const int count = static_cast<int>(std::min<uint32_t>(kLanes, call.vertexCount - first));
@@ -57,8 +58,9 @@ std::vector<Vertex> runVertices(const DrawCall& call, const std::vector<Link>& l
             v.y = vs.reg(position.registers[1]).f[i];
             v.z = position.registers.size() > 2 ? vs.reg(position.registers[2]).f[i] : 0.0f;
             v.w = position.registers.size() > 3 ? vs.reg(position.registers[3]).f[i] : 1.0f;
-            for (const Link& l : links)
-                for (uint32_t reg : l.sources) v.attributes.push_back(vs.reg(reg).f[i]);
+            for (size_t l = 0; l < links.size(); ++l)
+                for (size_t c = 0; c < links[l].input->registers.size(); ++c)
+                    v.attributes.push_back(vs.reg(sources[l]->registers[c]).f[i]);
         }
     }
     return vertices;
@@ -90,7 +92,7 @@ class PixelStage {
 public:
     PixelStage(const DrawCall& call, const std::vector<Link>& links)
         : call_(call), links_(links), ps_(*call.pixelShader, call.pixelConstants, call.resources, call.samplers),
-          position_(call.pixelShader->input("SV_POSITION0")), target_(call.pixelShader->output("SV_TARGET0")) {}
+          position_(ps_.program().input("SV_POSITION0")), target_(ps_.program().output("SV_TARGET0")) {}
 
     void triangle(const std::array<const Vertex*, 3>& v, const std::array<ScreenPoint, 3>& screen) {
         planes_.clear();

@@ -11,9 +11,9 @@ bool wideKernelUsable() {
 
 void Machine::execute(int groups) {
     const auto sample = [this](const Op& op, int n) { this->sample(op, n); };
-    if (wideKernelUsable()) return executeWide(program_.ops.data(), program_.ops.size(), regs_.data(), groups, *this);
-    if (groups == 1) return kernel::run<F4, 1>(program_.ops.data(), program_.ops.size(), regs_.data(), sample);
-    kernel::run<F4, kGroups>(program_.ops.data(), program_.ops.size(), regs_.data(), sample);
+    if (wideKernelUsable()) return executeWide(program_->ops.data(), program_->ops.size(), regs_.data(), groups, *this);
+    if (groups == 1) return kernel::run<F4, 1>(program_->ops.data(), program_->ops.size(), regs_.data(), sample);
+    kernel::run<F4, kGroups>(program_->ops.data(), program_->ops.size(), regs_.data(), sample);
 }
 
 }  // namespace winsim::shader

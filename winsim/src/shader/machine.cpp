@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include "gpu/sampling.h"
+#include "shader/specialize.h"
 
 namespace winsim::shader {
 
@@ -16,14 +17,12 @@ void fill(Register& r, uint32_t bits) {
 }  // namespace
 
 Machine::Machine(const Program& program, const std::vector<uint8_t>& constants,
-                 const std::array<gpu::ShaderResource, 2>& resources, const std::array<gpu::SamplerDesc, 2>& samplers)
-    : program_(program), regs_(program.registerCount), resources_(resources), samplers_(samplers) {
-    for (const auto& [reg, bits] : program.constants) fill(regs_[reg], bits);
-    for (const UniformSource& u : program.uniforms) {
-        uint32_t bits = 0;
-        if (u.slot == 0 && u.offset + 4 <= constants.size()) std::memcpy(&bits, constants.data() + u.offset, 4);
-        fill(regs_[u.reg], bits);
-    }
+                 const std::array<gpu::ShaderResource, 2>& resources, const std::array<gpu::SamplerDesc, 2>& samplers,
+                 Specialise specialise)
+    : program_(specialise == Specialise::Yes && specialize(program, constants, specialised_) ? &specialised_ : &program),
+      regs_(program_->registerCount), resources_(resources), samplers_(samplers) {
+    for (const auto& [reg, bits] : program_->constants) fill(regs_[reg], bits);
+    for (const UniformSource& u : program_->uniforms) fill(regs_[u.reg], uniformBits(u, constants));
 }
 
 uint32_t Machine::run(int count) {
@@ -39,7 +38,7 @@ void Machine::run(int groups, const uint16_t* active, uint16_t* alive) {
         for (int k = 0; k < kQuads; ++k)
             regs_[kEntryRegister].group[g].q[k] = asFloat<F4>(((U4{} + (active[g] >> 4 * k)) & bits) != 0u);
         regs_[kKilledRegister].group[g] = Lanes{};
-        for (uint32_t r : program_.clearedEachRun) regs_[r].group[g] = Lanes{};
+        for (uint32_t r : program_->clearedEachRun) regs_[r].group[g] = Lanes{};
     }
     execute(groups);
     for (int g = 0; g < groups; ++g) {

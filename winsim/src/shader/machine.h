@@ -16,10 +16,16 @@ namespace winsim::shader {
 
 class Machine {
 public:
+    // A machine runs the program specialised for `constants` (its inputs are in the same
+    // registers, its outputs may not be: read them through program()), unless told not to.
+    enum class Specialise { Yes, No };
     Machine(const Program& program, const std::vector<uint8_t>& constants,
-            const std::array<gpu::ShaderResource, 2>& resources, const std::array<gpu::SamplerDesc, 2>& samplers);
+            const std::array<gpu::ShaderResource, 2>& resources, const std::array<gpu::SamplerDesc, 2>& samplers,
+            Specialise specialise = Specialise::Yes);
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
 
-    const Program& program() const { return program_; }
+    const Program& program() const { return *program_; }
     Lanes& reg(uint32_t r, int group = 0) { return regs_[r].group[group]; }
     // Runs lanes 0..count-1 of group 0; returns the mask (bit per lane) of those that were not
     // discarded.
@@ -34,7 +40,8 @@ private:
     void execute(int groups);
     void sample(const Op& op, int groups);
 
-    const Program& program_;
+    Program specialised_;
+    const Program* program_;
     std::vector<Register> regs_;
     std::array<gpu::ShaderResource, 2> resources_;
     std::array<gpu::SamplerDesc, 2> samplers_;
