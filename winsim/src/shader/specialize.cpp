@@ -32,6 +32,7 @@ public:
         : in_(in), out_(in), value_(in.registerCount), mask_(in.registerCount, Mask::Unknown), alias_(in.registerCount) {
         out_.ops.clear();
         out_.clearedEachRun.clear();
+        out_.usesKill = false;  // a kill that runs leaves the program as decoded
         for (uint32_t r = 0; r < in.registerCount; ++r) alias_[r] = r;
         for (const auto& [reg, bits] : in.constants) value_[reg] = bits;
         for (const UniformSource& u : in.uniforms) value_[u.reg] = uniformBits(u, constants);
