@@ -6,7 +6,7 @@
 #include <vector>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 #include "gpu/ops.h"
@@ -43,14 +43,48 @@ bool isFourBytes(DXGI_FORMAT format) {
     }
 }
 
+#if defined(__SSE2__)
+// GCC 12's AVX-512 intrinsics start from an "undefined" vector that its own warnings object to.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// Sixteen destination pixels of a row at a time, as the SSE loop below computes four: returns
+// how many pixels it wrote.
+__attribute__((target("avx512f,avx512bw"))) uint32_t halveRowAvx512(const uint8_t* row0, const uint8_t* row1, uint8_t* out,
+                                                                    uint32_t dstWidth) {
+    const __m512i even = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
+    const __m512i odd = _mm512_add_epi32(even, _mm512_set1_epi32(1));
+    const __m512i one = _mm512_set1_epi8(1);
+    uint32_t x = 0;
+    for (; x + 16 <= dstWidth; x += 16) {
+        const __m512i a0 = _mm512_loadu_si512(row0 + 8 * x), b0 = _mm512_loadu_si512(row0 + 8 * x + 64);
+        const __m512i a1 = _mm512_loadu_si512(row1 + 8 * x), b1 = _mm512_loadu_si512(row1 + 8 * x + 64);
+        const __m512i e0 = _mm512_permutex2var_epi32(a0, even, b0), o0 = _mm512_permutex2var_epi32(a0, odd, b0);
+        const __m512i e1 = _mm512_permutex2var_epi32(a1, even, b1), o1 = _mm512_permutex2var_epi32(a1, odd, b1);
+        const __m512i t0 = _mm512_avg_epu8(e0, o0), t1 = _mm512_avg_epu8(e1, o1);
+        const __m512i oddSum = _mm512_or_si512(_mm512_xor_si512(e0, o0), _mm512_xor_si512(e1, o1));
+        const __m512i fix = _mm512_and_si512(_mm512_and_si512(oddSum, _mm512_xor_si512(t0, t1)), one);
+        _mm512_storeu_si512(out + 4 * x, _mm512_sub_epi8(_mm512_avg_epu8(t0, t1), fix));
+    }
+    return x;
+}
+
+#pragma GCC diagnostic pop
+#endif
+
 // Four 8-bit channels, both dimensions halving exactly: (a + b + c + d + 2) >> 2 per channel.
 void halveEvenBytes(const uint8_t* src, uint32_t srcPitch, uint8_t* dst, uint32_t dstWidth, uint32_t dstHeight) {
+#if defined(__SSE2__)
+    static const bool wide = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+#endif
     for (uint32_t y = 0; y < dstHeight; ++y) {
         const uint8_t* row0 = src + static_cast<size_t>(2 * y) * srcPitch;
         const uint8_t* row1 = row0 + srcPitch;
         uint8_t* out = dst + static_cast<size_t>(y) * dstWidth * 4;
         uint32_t x = 0;
 #if defined(__SSE2__)
+        if (wide) x = halveRowAvx512(row0, row1, out, dstWidth);
         // Four destination pixels at a time. avg(avg(a, b), avg(c, d)) rounds up once too often
         // exactly when a pair sum was odd and the two averages differ in their low bit.
         const __m128i one = _mm_set1_epi8(1);
@@ -75,25 +109,61 @@ void halveEvenBytes(const uint8_t* src, uint32_t srcPitch, uint8_t* dst, uint32_
     }
 }
 
-// Four 8-bit channels, any sizes.
+// Four 8-bit channels, any sizes: down the columns into 16-bit sums, then across them. Every
+// sum stays below 16 x 255 + 8, and the result is the same as weighting each tap at once.
+void filterColumns(const uint8_t* const rows[3], const uint16_t w[3], std::vector<uint16_t>& column) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i w0 = _mm_set1_epi16(static_cast<int16_t>(w[0])), w1 = _mm_set1_epi16(static_cast<int16_t>(w[1])),
+                  w2 = _mm_set1_epi16(static_cast<int16_t>(w[2]));
+    const auto load = [&](int j) { return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(rows[j] + i)), zero); };
+    for (; i + 8 <= column.size(); i += 8) {
+        const __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(load(0), w0), _mm_mullo_epi16(load(1), w1)),
+                                          _mm_mullo_epi16(load(2), w2));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(column.data() + i), sum);
+    }
+#endif
+    for (; i < column.size(); ++i) column[i] = static_cast<uint16_t>(w[0] * rows[0][i] + w[1] * rows[1][i] + w[2] * rows[2][i]);
+}
+
+void filterAcross(const uint16_t* column, const Taps& t, uint8_t* out) {
+#if defined(__SSE2__)
+    __m128i sum = _mm_set1_epi16(8);
+    for (int i = 0; i < t.count; ++i) {
+        const __m128i texel = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(column + t.index[i] * 4));
+        sum = _mm_add_epi16(sum, _mm_mullo_epi16(texel, _mm_set1_epi16(static_cast<int16_t>(t.weight[i]))));
+    }
+    sum = _mm_srli_epi16(sum, 4);
+    const int32_t packed = _mm_cvtsi128_si32(_mm_packus_epi16(sum, sum));
+    std::memcpy(out, &packed, 4);
+#else
+    for (int c = 0; c < 4; ++c) {
+        uint32_t sum = 8;
+        for (int i = 0; i < t.count; ++i) sum += t.weight[i] * column[t.index[i] * 4 + c];
+        out[c] = static_cast<uint8_t>(sum >> 4);
+    }
+#endif
+}
+
 void filterBytes(const Image& image, uint32_t mip, uint8_t* dst) {
     const uint32_t srcW = image.mipWidth(mip), srcH = image.mipHeight(mip);
     const uint32_t dstW = image.mipWidth(mip + 1), dstH = image.mipHeight(mip + 1);
     const uint8_t* src = image.mips[mip].data();
     const size_t pitch = image.rowPitch(mip);
     const auto across = tapsAlong(srcW, dstW);
+    std::vector<uint16_t> column(static_cast<size_t>(srcW) * 4);
     for (uint32_t y = 0; y < dstH; ++y) {
         const Taps down = tapsFor(srcH, y);
-        for (uint32_t x = 0; x < dstW; ++x) {
-            uint32_t sum[4] = {8, 8, 8, 8};
-            for (int j = 0; j < down.count; ++j)
-                for (int i = 0; i < across[x].count; ++i) {
-                    const uint8_t* p = src + down.index[j] * pitch + across[x].index[i] * 4;
-                    const uint32_t w = down.weight[j] * across[x].weight[i];
-                    for (int c = 0; c < 4; ++c) sum[c] += w * p[c];
-                }
-            for (int c = 0; c < 4; ++c) dst[(static_cast<size_t>(y) * dstW + x) * 4 + c] = static_cast<uint8_t>(sum[c] >> 4);
+        const uint8_t* rows[3];
+        uint16_t w[3];
+        for (int j = 0; j < 3; ++j) {  // missing taps read the first row with no weight
+            rows[j] = src + (j < down.count ? down.index[j] : down.index[0]) * pitch;
+            w[j] = static_cast<uint16_t>(j < down.count ? down.weight[j] : 0);
         }
+        filterColumns(rows, w, column);
+        uint8_t* out = dst + static_cast<size_t>(y) * dstW * 4;
+        for (uint32_t x = 0; x < dstW; ++x) filterAcross(column.data(), across[x], out + 4 * x);
     }
 }
 
