@@ -400,6 +400,22 @@ TEST_F(DuplicationTest, FramesRenderedWhileTheGpuCopiesEarlierOnesStayWhole) {
     }
 }
 
+TEST_F(DuplicationTest, AFrameDrawnAheadOfItsUpdateGivesWayToAPresent) {
+    winsim::setOutputMode(0, 64, 32, DXGI_FORMAT_B8G8R8A8_UNORM);
+    auto duplication = duplicate(0);
+    skipFirstFrame(duplication.Get());
+    // The next generated update is 2 s away: the wait draws it ahead, then times out.
+    winsim::setOutputUpdateRate(0, 0.5);
+    EXPECT_EQ(acquire(duplication.Get(), 20).hr, DXGI_ERROR_WAIT_TIMEOUT);
+    winsim::presentImage(0, std::vector<uint8_t>(64 * 32 * 4, 0x40));  // takes that version
+    Frame frame = acquire(duplication.Get());
+    ASSERT_EQ(frame.hr, S_OK);
+    const auto pixels = winsim::readBackRgba8(frame.texture.Get());
+    EXPECT_EQ(pixels[0], 0x40);
+    EXPECT_EQ(pixels[pixels.size() - 4], 0x40);
+    EXPECT_EQ(duplication->ReleaseFrame(), S_OK);
+}
+
 class LeakyDuplicationTest : public DuplicationTest {
 protected:
     std::string machineName() const override { return "leaky-driver"; }

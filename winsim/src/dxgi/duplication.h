@@ -50,6 +50,9 @@ private:
     };
     Update pending(Clock::time_point now) const;
     HRESULT deliver(const Update& update, Clock::time_point now, DXGI_OUTDUPL_FRAME_INFO& info, IDXGIResource** resource);
+    // The desktop at `version` as it is drawn now, and how to draw it.
+    FrameContent content(uint64_t version) const;
+    void draw(gpu::Image& target, uint64_t version) const;
 
     ComPtr<IDXGIOutput> parent_;
     ComPtr<d3d11::Device> device_;

@@ -2,30 +2,44 @@
 
 namespace winsim::dxgi {
 
-std::shared_ptr<gpu::Image> FrameImages::image(uint64_t version, const std::function<void(gpu::Image&)>& render) {
-    // Readers may share an image: the last one is handed out again while it holds this version.
-    if (version == lastVersion_)
+std::shared_ptr<gpu::Image> FrameImages::image(const FrameContent& content, const std::function<void(gpu::Image&)>& render) {
+    // Readers may share an image: the last one is handed out again while it holds this content.
+    if (content == lastContent_)
         if (auto still = last_.lock()) return still;
-    std::shared_ptr<Slot> slot = freeSlot(version);
+    std::shared_ptr<Slot> slot = freeSlot(content);
     if (!slot) {
         slot = newSlot();
         if (pool_.size() < kPoolSize) pool_.push_back(slot);
     }
-    if (slot->version != version) {
+    if (!(slot->content == content)) {
         render(slot->image);
-        slot->version = version;
+        slot->content = content;
     }
     auto image = handOut(slot);
     last_ = image;
-    lastVersion_ = version;
+    lastContent_ = content;
     return image;
 }
 
-std::shared_ptr<FrameImages::Slot> FrameImages::freeSlot(uint64_t version) {
+void FrameImages::prepare(const FrameContent& content, const std::function<void(gpu::Image&)>& render) {
+    std::shared_ptr<Slot> target;
+    for (const auto& slot : pool_) {
+        if (slot->content == content) return;  // ready already
+        if (!target && !slot->held.load(std::memory_order_acquire) && !(slot->content == lastContent_)) target = slot;
+    }
+    if (!target) {
+        if (pool_.size() >= kPoolSize) return;
+        pool_.push_back(target = newSlot());
+    }
+    render(target->image);
+    target->content = content;
+}
+
+std::shared_ptr<FrameImages::Slot> FrameImages::freeSlot(const FrameContent& content) {
     std::shared_ptr<Slot> found;
     for (const auto& slot : pool_) {
         if (slot->held.load(std::memory_order_acquire)) continue;
-        if (slot->version == version) return slot;
+        if (slot->content == content) return slot;
         if (!found) found = slot;
     }
     return found;

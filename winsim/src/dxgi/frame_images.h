@@ -16,24 +16,35 @@
 
 namespace winsim::dxgi {
 
+// What an image shows: a desktop version as the desktop drew it at one revision and white level.
+struct FrameContent {
+    uint64_t version = UINT64_MAX;
+    uint64_t revision = 0;
+    float white = 0;
+    bool operator==(const FrameContent&) const = default;
+};
+
 class FrameImages {
 public:
     FrameImages(std::shared_ptr<gpu::Allocation> surface, DXGI_FORMAT format, uint32_t width, uint32_t height)
         : surface_(std::move(surface)), format_(format), width_(width), height_(height) {}
 
-    // An image holding desktop version `version`: one that already holds it, else a free image
-    // that `render` fills. The image counts as held until every copy of the pointer is gone.
-    std::shared_ptr<gpu::Image> image(uint64_t version, const std::function<void(gpu::Image&)>& render);
+    // An image holding `content`: one that already holds it, else a free image that `render`
+    // fills. The image counts as held until every copy of the pointer is gone.
+    std::shared_ptr<gpu::Image> image(const FrameContent& content, const std::function<void(gpu::Image&)>& render);
+    // Renders `content` ahead into a free image of the pool, sparing the one handed out last,
+    // unless an image holds it already or none is free.
+    void prepare(const FrameContent& content, const std::function<void(gpu::Image&)>& render);
 
 private:
     struct Slot {
         gpu::Image image;
-        uint64_t version = UINT64_MAX;  // the desktop version it holds
+        FrameContent content;
         std::atomic<bool> held{false};  // cleared (release) by whoever drops the last pointer
     };
     static constexpr size_t kPoolSize = 3;
 
-    std::shared_ptr<Slot> freeSlot(uint64_t version);
+    std::shared_ptr<Slot> freeSlot(const FrameContent& content);
     std::shared_ptr<Slot> newSlot() const;
     static std::shared_ptr<gpu::Image> handOut(const std::shared_ptr<Slot>& slot);
 
@@ -42,7 +53,7 @@ private:
     uint32_t width_, height_;
     std::vector<std::shared_ptr<Slot>> pool_;
     std::weak_ptr<gpu::Image> last_;  // the image handed out last
-    uint64_t lastVersion_ = UINT64_MAX;
+    FrameContent lastContent_;
 };
 
 }  // namespace winsim::dxgi

@@ -35,7 +35,14 @@ HRESULT Duplication::AcquireNextFrame(UINT timeoutMs, DXGI_OUTDUPL_FRAME_INFO* i
         if (output_->epoch != epoch_) return DXGI_ERROR_ACCESS_LOST;
         if (const Update update = pending(now); update.any()) return deliver(update, now, *info, resource);
         if (now >= deadline) return DXGI_ERROR_WAIT_TIMEOUT;
-        machine_->waitUntil(lock, std::min({deadline, output_->desktop.nextUpdate(now), machine_->nextEvent(now)}));
+        // The next version is drawn while the caller waits for it, as a compositor draws a frame
+        // before it shows it; a present in between makes it stale.
+        const auto next = output_->desktop.nextUpdate(now);
+        if (next != Clock::time_point::max()) {
+            const uint64_t version = output_->desktop.version(next);
+            images_.prepare(content(version), [&](gpu::Image& target) { draw(target, version); });
+        }
+        machine_->waitUntil(lock, std::min({deadline, next, machine_->nextEvent(now)}));
     }
 }
 
@@ -54,9 +61,7 @@ HRESULT Duplication::deliver(const Update& update, Clock::time_point now, DXGI_O
                              IDXGIResource** resource) {
     const CursorState& cursor = machine_->cursor;
     const RECT rect = config_.desktopRect();
-    auto image = images_.image(update.version, [&](gpu::Image& target) {
-        output_->desktop.render(target, update.version, output_->whiteLevel(), output_->current.format);
-    });
+    auto image = images_.image(content(update.version), [&](gpu::Image& target) { draw(target, update.version); });
     if (update.desktop) {
         info.LastPresentTime = stamp(now);
         info.AccumulatedFrames = delivered_ ? static_cast<UINT>(std::min<uint64_t>(update.version - lastVersion_, UINT32_MAX)) : 1;
@@ -85,6 +90,14 @@ HRESULT Duplication::deliver(const Update& update, Clock::time_point now, DXGI_O
     desc.Usage = D3D11_USAGE_DEFAULT;
     auto texture = d3d11::makeTexture(device_.Get(), std::move(image), desc);
     return texture->QueryInterface(IID_PPV_ARGS(resource));
+}
+
+FrameContent Duplication::content(uint64_t version) const {
+    return {version, output_->desktop.revision(), output_->whiteLevel()};
+}
+
+void Duplication::draw(gpu::Image& target, uint64_t version) const {
+    output_->desktop.render(target, version, output_->whiteLevel(), output_->current.format);
 }
 
 HRESULT Duplication::ReleaseFrame() {

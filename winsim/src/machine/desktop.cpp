@@ -31,6 +31,7 @@ void Desktop::present(std::vector<uint8_t> pixels, Clock::time_point now) {
     base_ = presentedAt_;
     rateStart_ = now;
     presented_ = std::move(pixels);
+    ++revision_;
 }
 
 void Desktop::render(gpu::Image& target, uint64_t v, float white, DXGI_FORMAT desktopFormat) const {

@@ -23,7 +23,13 @@ public:
     // Shows `pixels` (tightly packed rows in the output's format) until the next generated update.
     void present(std::vector<uint8_t> pixels, Clock::time_point now);
     // Forgets a presented image (the mode changed under it).
-    void dropPresented() { presented_.clear(); }
+    void dropPresented() {
+        presented_.clear();
+        ++revision_;
+    }
+    // Changes whenever a present or a dropped image may change what a version looks like, so an
+    // image rendered for a version ahead of time can tell that it went stale.
+    uint64_t revision() const { return revision_; }
 
     // Writes the content at version `v` into mip 0 of `target`. `white` is the level of white in
     // the desktop's format (1 for UNORM formats, the SDR white level in scRGB for FP16). A
@@ -39,6 +45,7 @@ private:
     uint64_t base_ = 0;          // versions before rateStart_
     uint64_t presentedAt_ = 0;   // version of the presented image
     std::vector<uint8_t> presented_;
+    uint64_t revision_ = 0;
 };
 
 // The generated picture of version `v`: a grey level that changes with every version, and the
