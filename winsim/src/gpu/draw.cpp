@@ -18,33 +18,31 @@ using shader::kLanes;
 using shader::Machine;
 using shader::Varying;
 
-// A pixel-shader input fed from the vertex shader's output of the same semantic.
-struct Link {
-    const Varying* input;
-};
+// The pixel-shader inputs, each fed from the vertex shader's output of the same semantic.
+using Links = std::vector<const Varying*>;
 
 struct Vertex {
     float x, y, z, w;
     std::vector<float> attributes;  // the linked components, in link order
 };
 
-bool link(const shader::Program& vs, const shader::Program& ps, std::vector<Link>& links) {
+bool link(const shader::Program& vs, const shader::Program& ps, Links& links) {
     for (const Varying& in : ps.inputs) {
         if (in.semantic == "SV_POSITION0") continue;
         const Varying* out = vs.output(in.semantic);
         if (!out || out->registers.size() < in.registers.size()) return false;
-        links.push_back({&in});
+        links.push_back(&in);
     }
     return vs.output("SV_POSITION0") != nullptr;
 }
 
-std::vector<Vertex> runVertices(const DrawCall& call, const std::vector<Link>& links) {
+std::vector<Vertex> runVertices(const DrawCall& call, const Links& links) {
     Machine vs(*call.vertexShader, call.vertexConstants, call.resources, call.samplers);
     const auto& program = vs.program();  // its outputs may have moved to other registers
     const Varying* id = program.input("SV_VERTEXID0");
     const Varying& position = *program.output("SV_POSITION0");
     std::vector<const Varying*> sources;
-    for (const Link& l : links) sources.push_back(program.output(l.input->semantic));
+    for (const Varying* in : links) sources.push_back(program.output(in->semantic));
     std::vector<Vertex> vertices(call.vertexCount);
     for (uint32_t first = 0; first < call.vertexCount; first += kLanes) {
         const int count = static_cast<int>(std::min<uint32_t>(kLanes, call.vertexCount - first));
@@ -59,7 +57,7 @@ std::vector<Vertex> runVertices(const DrawCall& call, const std::vector<Link>& l
             v.z = position.registers.size() > 2 ? vs.reg(position.registers[2]).f[i] : 0.0f;
             v.w = position.registers.size() > 3 ? vs.reg(position.registers[3]).f[i] : 1.0f;
             for (size_t l = 0; l < links.size(); ++l)
-                for (size_t c = 0; c < links[l].input->registers.size(); ++c)
+                for (size_t c = 0; c < links[l]->registers.size(); ++c)
                     v.attributes.push_back(vs.reg(sources[l]->registers[c]).f[i]);
         }
     }
@@ -90,7 +88,7 @@ PixelRect clipRect(const Viewport& vp, const Image& target) {
 
 class PixelStage {
 public:
-    PixelStage(const DrawCall& call, const std::vector<Link>& links)
+    PixelStage(const DrawCall& call, const Links& links)
         : call_(call), links_(links), ps_(*call.pixelShader, call.pixelConstants, call.resources, call.samplers),
           position_(ps_.program().input("SV_POSITION0")), target_(ps_.program().output("SV_TARGET0")) {}
 
@@ -126,8 +124,8 @@ private:
     void span(int32_t y, int32_t x, int count, int groups) {
         const double cy = y + 0.5;
         size_t a = 0;
-        for (const Link& l : links_)
-            for (uint32_t reg : l.input->registers) fill(reg, groups, planes_[a++], x, cy);
+        for (const Varying* in : links_)
+            for (uint32_t reg : in->registers) fill(reg, groups, planes_[a++], x, cy);
         if (position_) {
             const auto& r = position_->registers;
             for (int g = 0; g < groups; ++g) {
@@ -154,7 +152,7 @@ private:
     }
 
     const DrawCall& call_;
-    const std::vector<Link>& links_;
+    const Links& links_;
     Machine ps_;
     const Varying* position_;
     const Varying* target_;
@@ -173,7 +171,7 @@ bool draw(const DrawCall& call) {
     if (!call.vertexShader || !call.pixelShader || !call.renderTarget || call.renderTarget->mips.empty() ||
         bytesPerPixel(call.renderTarget->format) == 0)
         return false;
-    std::vector<Link> links;
+    Links links;
     if (!link(*call.vertexShader, *call.pixelShader, links)) return false;
     const auto triangles = assemble(call);
     if (triangles.empty()) return call.topology == D3D_PRIMITIVE_TOPOLOGY_TRIANGLELIST ||

@@ -109,8 +109,7 @@ void halveEvenBytes(const uint8_t* src, uint32_t srcPitch, uint8_t* dst, uint32_
     }
 }
 
-// Four 8-bit channels, any sizes: down the columns into 16-bit sums, then across them. Every
-// sum stays below 16 x 255 + 8, and the result is the same as weighting each tap at once.
+// The rows of a vertical filter summed with their weights into 16-bit values, one per byte.
 void filterColumns(const uint8_t* const rows[3], const uint16_t w[3], std::vector<uint16_t>& column) {
     size_t i = 0;
 #if defined(__SSE2__)
@@ -127,6 +126,7 @@ void filterColumns(const uint8_t* const rows[3], const uint16_t w[3], std::vecto
     for (; i < column.size(); ++i) column[i] = static_cast<uint16_t>(w[0] * rows[0][i] + w[1] * rows[1][i] + w[2] * rows[2][i]);
 }
 
+// One destination pixel from the summed columns of its horizontal taps, rounded to nearest.
 void filterAcross(const uint16_t* column, const Taps& t, uint8_t* out) {
 #if defined(__SSE2__)
     __m128i sum = _mm_set1_epi16(8);
@@ -146,6 +146,8 @@ void filterAcross(const uint16_t* column, const Taps& t, uint8_t* out) {
 #endif
 }
 
+// Four 8-bit channels, any sizes: down the columns into 16-bit sums, then across them. Every
+// sum stays below 16 x 255 + 8, and the result is the same as weighting each tap at once.
 void filterBytes(const Image& image, uint32_t mip, uint8_t* dst) {
     const uint32_t srcW = image.mipWidth(mip), srcH = image.mipHeight(mip);
     const uint32_t dstW = image.mipWidth(mip + 1), dstH = image.mipHeight(mip + 1);

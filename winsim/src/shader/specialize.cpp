@@ -135,10 +135,6 @@ void Specializer::write(uint32_t reg) {
     uint32_t saved = kNone;
     for (uint32_t r = 0; r < alias_.size(); ++r) {
         if (r == reg || alias_[r] != reg) continue;
-        if (value_[r]) {
-            alias_[r] = kNone;
-            continue;
-        }
         if (saved == kNone) {
             saved = out_.registerCount++;
             out_.ops.push_back({Code::Copy, false, saved, reg});
