@@ -114,11 +114,8 @@ double threadCpuMs(clockid_t clock) {
 // inside AcquireNextFrame for every new desktop version, in ms.
 double desktopImageMs(const Mode& mode) {
     std::vector<double> samples;
-    winsim::gpu::Image image;
-    image.format = mode.format;
-    image.width = mode.width;
-    image.height = mode.height;
-    image.mips.emplace_back(size_t{mode.width} * mode.height * winsim::gpu::bytesPerPixel(mode.format));
+    auto made = winsim::gpu::makeImage({winsim::gpuFormat(mode.format), mode.width, mode.height, 1}, nullptr);
+    winsim::gpu::Image& image = *made;
     for (uint64_t v = 0; v < 15; ++v) {
         const double begin = threadCpuMs(CLOCK_THREAD_CPUTIME_ID);
         winsim::renderPattern(image, v, whiteOf(mode));

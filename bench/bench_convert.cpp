@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "formats/dxgi_format.h"
 #include "gpu/draw.h"
 #include "shader/program.h"
 #include "shaders.h"
@@ -25,12 +26,7 @@ std::shared_ptr<const winsim::shader::Program> load(const char* entry, const cha
 }
 
 std::shared_ptr<Image> image(DXGI_FORMAT format, uint32_t width, uint32_t height) {
-    auto img = std::make_shared<Image>();
-    img->format = format;
-    img->width = width;
-    img->height = height;
-    img->mips.emplace_back(static_cast<size_t>(width) * height * winsim::gpu::bytesPerPixel(format));
-    return img;
+    return winsim::gpu::makeImage({winsim::gpuFormat(format), width, height, 1}, nullptr);
 }
 
 // A desktop-like HDR image: gradients from black to four times SDR white.

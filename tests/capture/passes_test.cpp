@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "gpu/texture.h"
+#include "formats/dxgi_format.h"
 #include "support/running_source.h"
 #include "winsim/gpu.h"
 

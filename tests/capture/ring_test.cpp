@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "gpu/ledger.h"
-#include "gpu/texture.h"
+#include "formats/dxgi_format.h"
 #include "impl.h"
 #include "support/source_fixture.h"
 

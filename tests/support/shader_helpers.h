@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "formats/dxgi_format.h"
 #include "gpu/draw.h"
 #include "shader/program.h"
 
@@ -31,12 +32,7 @@ inline std::shared_ptr<const winsim::shader::Program> load(std::string_view sour
 }
 
 inline std::shared_ptr<winsim::gpu::Image> image(DXGI_FORMAT format, uint32_t width, uint32_t height) {
-    auto img = std::make_shared<winsim::gpu::Image>();
-    img->format = format;
-    img->width = width;
-    img->height = height;
-    img->mips.emplace_back(static_cast<size_t>(width) * height * winsim::gpu::bytesPerPixel(format));
-    return img;
+    return winsim::gpu::makeImage({winsim::gpuFormat(format), width, height, 1}, nullptr);
 }
 
 inline void fill(winsim::gpu::Image& img, const winsim::gpu::Float4& value) {

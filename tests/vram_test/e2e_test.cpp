@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "gpu/texture.h"
+#include "formats/dxgi_format.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "gpu/ledger.h"
-#include "gpu/texture.h"
+#include "formats/dxgi_format.h"
 
 namespace {
 

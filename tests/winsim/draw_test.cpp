@@ -47,7 +47,7 @@ const Programs& programs() {
 winsim::gpu::BlendDesc additive() {
     winsim::gpu::BlendDesc b;
     b.enable = true;
-    b.srcBlend = b.destBlend = b.srcBlendAlpha = b.destBlendAlpha = 2;
+    b.srcBlend = b.destBlend = b.srcBlendAlpha = b.destBlendAlpha = winsim::gpu::BlendFactor::One;
     return b;
 }
 
@@ -61,7 +61,7 @@ std::vector<uint8_t> rectConstants(float x0, float y0, float x1, float y1, float
 winsim::gpu::DrawCall quadDraw(std::shared_ptr<winsim::gpu::Image> target, float x0, float y0, float x1, float y1) {
     const float w = static_cast<float>(target->width), h = static_cast<float>(target->height);
     auto call = shader_test::drawInto(std::move(target), 4);
-    call.topology = D3D_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP;
+    call.topology = winsim::gpu::Topology::TriangleStrip;
     call.vertexShader = programs().quadVs;
     call.pixelShader = programs().quadPs;
     call.vertexConstants = rectConstants(x0, y0, x1, y1, w, h);
@@ -144,10 +144,10 @@ TEST(DrawTest, AlphaBlendingOverBgra) {
     auto call = quadDraw(target, 1, 0, 3, 1);
     call.resources[0].image = solid({1, 0.5f, 0, 0.5f});
     call.blend.enable = true;
-    call.blend.srcBlend = 5;        // SRC_ALPHA
-    call.blend.destBlend = 6;       // INV_SRC_ALPHA
-    call.blend.srcBlendAlpha = 2;   // ONE
-    call.blend.destBlendAlpha = 6;  // INV_SRC_ALPHA
+    call.blend.srcBlend = winsim::gpu::BlendFactor::SrcAlpha;
+    call.blend.destBlend = winsim::gpu::BlendFactor::InvSrcAlpha;
+    call.blend.srcBlendAlpha = winsim::gpu::BlendFactor::One;
+    call.blend.destBlendAlpha = winsim::gpu::BlendFactor::InvSrcAlpha;
     ASSERT_TRUE(winsim::gpu::draw(call));
     uint8_t px[4][4];
     for (uint32_t x = 0; x < 4; ++x) std::memcpy(px[x], target->pixel(0, x, 0), 4);

@@ -5,7 +5,7 @@
 
 #include "d3d11_support.h"
 #include "gpu/ledger.h"
-#include "gpu/texture.h"
+#include "formats/dxgi_format.h"
 #include "machine/machine.h"
 #include "winsim/monitors.h"
 

@@ -5,7 +5,7 @@
 #include "winsim/d3d11_support.h"
 
 #include "gpu/ledger.h"
-#include "gpu/texture.h"
+#include "formats/dxgi_format.h"
 
 namespace {
 

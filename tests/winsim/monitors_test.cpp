@@ -11,12 +11,7 @@ using winsim::Clock;
 namespace {
 
 winsim::gpu::Image image(DXGI_FORMAT format, uint32_t width, uint32_t height) {
-    winsim::gpu::Image img;
-    img.format = format;
-    img.width = width;
-    img.height = height;
-    img.mips.emplace_back(size_t{width} * height * winsim::gpu::bytesPerPixel(format));
-    return img;
+    return *winsim::gpu::makeImage({winsim::gpuFormat(format), width, height, 1}, nullptr);
 }
 
 TEST(Desktop, VersionsFollowTheRateAndPresentedImages) {

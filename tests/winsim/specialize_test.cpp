@@ -31,7 +31,7 @@ std::shared_ptr<const Program> pixelShader(const std::string& body) {
 // Runs the program on 16 lanes of distinct inputs, with or without specialisation; the output's
 // 64 values as bits.
 std::vector<uint32_t> outputs(const Program& program, const std::vector<uint8_t>& constants, Machine::Specialise mode) {
-    Machine machine(program, constants, {}, {}, mode);
+    Machine machine(program, constants, nullptr, mode);
     if (const auto* in = program.input("A0"))
         for (int i = 0; i < kLanes; ++i)
             for (size_t c = 0; c < in->registers.size(); ++c) machine.reg(in->registers[c]).f[i] = float(i) * 0.37f - 2.5f + float(c);

@@ -11,7 +11,7 @@ namespace {
 // samplers: what both draw passes use.
 bool slotsModelled(const char* call, UINT startSlot, UINT count, UINT modelled) {
     if (startSlot + count <= modelled) return true;
-    gpu::debugMessage(call, "slots beyond " + std::to_string(modelled - 1) + " are not modelled");
+    debug::message(call, "slots beyond " + std::to_string(modelled - 1) + " are not modelled");
     return false;
 }
 
@@ -22,7 +22,7 @@ void Context::setConstants(std::shared_ptr<BufferData>& slot, const char* call, 
     if (count == 0 || !slotsModelled(call, startSlot, count, 1)) return;
     Buffer* buffer = buffers ? dynamic_cast<Buffer*>(buffers[0]) : nullptr;
     if (buffers && buffers[0] && (!buffer || buffer->device() != device())) {
-        gpu::debugMessage(call, "not a buffer of this device");
+        debug::message(call, "not a buffer of this device");
         return;
     }
     slot = buffer ? buffer->data() : nullptr;
@@ -42,7 +42,7 @@ void Context::PSSetShaderResources(UINT startSlot, UINT count, ID3D11ShaderResou
     for (UINT i = 0; i < count; ++i) {
         ShaderResourceView* view = views ? viewOf(views[i]) : nullptr;
         if (views && views[i] && (!view || view->texture()->device() != device())) {
-            gpu::debugMessage(kCall, "not a view of this device");
+            debug::message(kCall, "not a view of this device");
             continue;
         }
         auto& slot = state().resources[startSlot + i];
@@ -70,17 +70,17 @@ void Context::PSSetShader(ID3D11PixelShader* shader, ID3D11ClassInstance* const*
 }
 
 void Context::IASetInputLayout(ID3D11InputLayout* layout) {
-    if (layout) gpu::debugMessage("ID3D11DeviceContext::IASetInputLayout", "input layouts are not modelled");
+    if (layout) debug::message("ID3D11DeviceContext::IASetInputLayout", "input layouts are not modelled");
 }
 
 void Context::IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY topology) { state().topology = topology; }
 
 void Context::OMSetRenderTargets(UINT count, ID3D11RenderTargetView* const* views, ID3D11DepthStencilView* depth) {
     static const char* kCall = "ID3D11DeviceContext::OMSetRenderTargets";
-    if (count > 1 || depth) gpu::debugMessage(kCall, "one render target without depth is modelled");
+    if (count > 1 || depth) debug::message(kCall, "one render target without depth is modelled");
     RenderTargetView* view = count && views ? viewOf(views[0]) : nullptr;
     if (view && view->texture()->device() != device()) {
-        gpu::debugMessage(kCall, "view of another device");
+        debug::message(kCall, "view of another device");
         view = nullptr;
     }
     state().renderTarget = view ? view->texture()->image() : nullptr;
@@ -117,7 +117,7 @@ HRESULT Context::Map(ID3D11Resource* resource, UINT subresource, D3D11_MAP type,
 void Context::Unmap(ID3D11Resource* resource, UINT subresource) {
     Buffer* buffer = bufferOf(resource);
     if (!buffer || subresource != 0 || !buffer->data()->mapped) {
-        gpu::debugMessage("ID3D11DeviceContext::Unmap", "not mapped");
+        debug::message("ID3D11DeviceContext::Unmap", "not mapped");
         return;
     }
     buffer->data()->mapped = false;

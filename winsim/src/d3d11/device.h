@@ -8,7 +8,7 @@
 #include <wrl/client.h>
 
 #include "com/object.h"
-#include "gpu/debug.h"
+#include "debug/layer.h"
 #include "d3d11/state.h"
 #include "gpu/ledger.h"
 #include "gpu/queue.h"
@@ -68,7 +68,7 @@ private:
 
 // A call refused as the runtime refuses it: the debug layer counts it, the caller gets E_INVALIDARG.
 inline HRESULT invalid(const char* call, const std::string& reason) {
-    gpu::debugMessage(call, reason);
+    debug::message(call, reason);
     return E_INVALIDARG;
 }
 

@@ -4,6 +4,7 @@
 
 #include "d3d11/pipeline.h"
 #include "d3d11/resources.h"
+#include "d3d11/translate.h"
 #include "kernel/handles.h"
 #include "machine/faults.h"
 #include "shader/program.h"
@@ -72,9 +73,7 @@ HRESULT Device::CreatePixelShader(const void* code, SIZE_T length, ID3D11ClassLi
 }
 
 BlendState::BlendState(ComPtr<Device> device, const D3D11_BLEND_DESC& desc) : Child(std::move(device)), desc_(desc) {
-    const D3D11_RENDER_TARGET_BLEND_DESC& rt = desc.RenderTarget[0];
-    blend_ = gpu::BlendDesc{rt.BlendEnable != FALSE, rt.SrcBlend,      rt.DestBlend,          rt.BlendOp,
-                            rt.SrcBlendAlpha,        rt.DestBlendAlpha, rt.BlendOpAlpha, rt.RenderTargetWriteMask};
+    blend_ = translate(desc.RenderTarget[0]);
 }
 
 HRESULT Device::CreateBlendState(const D3D11_BLEND_DESC* desc, ID3D11BlendState** state) {
@@ -92,9 +91,7 @@ HRESULT Device::CreateBlendState(const D3D11_BLEND_DESC* desc, ID3D11BlendState*
 }
 
 SamplerState::SamplerState(ComPtr<Device> device, const D3D11_SAMPLER_DESC& desc) : Child(std::move(device)), desc_(desc) {
-    // Filters with a linear minification or magnification bit sample linearly; addressing is
-    // always clamp (the front-end refuses anything else).
-    sampler_ = gpu::SamplerDesc{(desc.Filter & 0x14) != 0, desc.MaxLOD};
+    sampler_ = translate(desc);  // addressing is always clamp: the front-end refuses anything else
 }
 
 HRESULT Device::CreateSamplerState(const D3D11_SAMPLER_DESC* desc, ID3D11SamplerState** state) {
@@ -123,7 +120,7 @@ HRESULT Device::CreateFence(UINT64 initialValue, D3D11_FENCE_FLAG flags, REFIID 
 HRESULT Fence::SetEventOnCompletion(UINT64 value, HANDLE event) {
     auto target = kernel::lookupAs<kernel::Event>(event);
     if (!target) return invalid("ID3D11Fence::SetEventOnCompletion", "not an event handle");
-    state_->notifyAt(value, std::move(target));
+    state_->notifyAt(value, [event = std::move(target)] { event->set(); });
     return S_OK;
 }
 

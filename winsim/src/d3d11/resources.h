@@ -6,7 +6,7 @@
 #include <dxgi1_2.h>
 
 #include "d3d11/device.h"
-#include "gpu/texture.h"
+#include "formats/dxgi_format.h"
 
 namespace winsim::d3d11 {
 

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "d3d11/resources.h"
-#include "gpu/debug.h"
+#include "debug/layer.h"
 #include "gpu/ops.h"
-#include "gpu/shared.h"
+#include "dxgi/shared_resource.h"
 #include "machine/faults.h"
 
 namespace winsim::d3d11 {
@@ -83,7 +83,7 @@ HRESULT Device::CreateTexture2D(const D3D11_TEXTURE2D_DESC* desc, const D3D11_SU
     D3D11_TEXTURE2D_DESC actual = *desc;
     if (actual.MipLevels == 0) actual.MipLevels = fullChain(actual.Width, actual.Height);
     if (!texture) return S_FALSE;
-    auto image = gpu::makeImage(adapter_->ledger, actual.Format, actual.Width, actual.Height, actual.MipLevels);
+    auto image = gpu::allocateImage(adapter_->ledger, {gpuFormat(actual.Format), actual.Width, actual.Height, actual.MipLevels});
     if (!image) return E_OUTOFMEMORY;
     if (auto problem = initialDataProblem(*image, initial); !problem.empty())
         return invalid(kCall, problem);
@@ -114,7 +114,8 @@ HRESULT Texture::CreateSharedHandle(const SECURITY_ATTRIBUTES*, DWORD access, LP
     if (access == 0 || (access != GENERIC_ALL && (access & ~known)))
         return invalid(kCall, "invalid access");
     if (name) return E_NOTIMPL;  // named shared objects are not modelled
-    *handle = kernel::insert(std::make_shared<gpu::SharedTexture>(image_, device_->adapter(), desc_));
+    *handle = kernel::insert(std::make_shared<dxgi::SharedResource>(image_, device_->adapter(), desc_.Format,
+                                                                  (desc_.BindFlags & D3D11_BIND_RENDER_TARGET) != 0));
     return S_OK;
 }
 

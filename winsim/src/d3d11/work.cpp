@@ -5,28 +5,17 @@
 
 #include "d3d11/context.h"
 #include "d3d11/resources.h"
+#include "d3d11/translate.h"
 #include "gpu/ops.h"
 
 namespace winsim::d3d11 {
 namespace {
 
-// Formats whose texels can be copied between each other bit for bit.
-int copyFamily(DXGI_FORMAT format) {
-    switch (format) {
-        case DXGI_FORMAT_B8G8R8A8_UNORM:
-        case DXGI_FORMAT_B8G8R8A8_TYPELESS:
-        case DXGI_FORMAT_B8G8R8A8_UNORM_SRGB: return DXGI_FORMAT_B8G8R8A8_TYPELESS;
-        case DXGI_FORMAT_R8G8B8A8_UNORM:
-        case DXGI_FORMAT_R8G8B8A8_UNORM_SRGB: return DXGI_FORMAT_R8G8B8A8_UNORM;
-        default: return format;
-    }
-}
-
 // The texture a copy or upload writes: one of this device's that the GPU may write.
 Texture* writableTexture(Device* device, ID3D11Resource* resource, const char* call) {
     Texture* texture = textureOf(resource);
-    if (!texture || texture->device() != device) gpu::debugMessage(call, "destination is not a texture of this device");
-    else if (texture->desc().Usage == D3D11_USAGE_IMMUTABLE) gpu::debugMessage(call, "destination is immutable");
+    if (!texture || texture->device() != device) debug::message(call, "destination is not a texture of this device");
+    else if (texture->desc().Usage == D3D11_USAGE_IMMUTABLE) debug::message(call, "destination is immutable");
     else return texture;
     return nullptr;
 }
@@ -44,23 +33,23 @@ void Context::CopySubresourceRegion(ID3D11Resource* dst, UINT dstSub, UINT x, UI
     Texture* to = writableTexture(device(), dst, kCall);
     Texture* from = textureOf(src);
     if (!to) return;
-    if (!from || from->device() != device()) return gpu::debugMessage(kCall, "source is not a texture of this device");
+    if (!from || from->device() != device()) return debug::message(kCall, "source is not a texture of this device");
     const gpu::Image& source = *from->image();
     const gpu::Image& target = *to->image();
     if (dstSub >= target.mipLevels || srcSub >= source.mipLevels || z != 0)
-        return gpu::debugMessage(kCall, "subresource out of range");
-    if (copyFamily(source.format) != copyFamily(target.format)) return gpu::debugMessage(kCall, "formats do not match");
-    if (to == from && dstSub == srcSub) return gpu::debugMessage(kCall, "source and destination are one subresource");
+        return debug::message(kCall, "subresource out of range");
+    if (source.format != target.format) return debug::message(kCall, "formats do not match");
+    if (to == from && dstSub == srcSub) return debug::message(kCall, "source and destination are one subresource");
     gpu::Rect rect{0, 0, source.mipWidth(srcSub), source.mipHeight(srcSub)};
     if (box) {
         if (box->right <= box->left || box->bottom <= box->top || box->back <= box->front) return;  // empty: nothing
-        if (box->front != 0 || box->back != 1) return gpu::debugMessage(kCall, "box depth out of range");
+        if (box->front != 0 || box->back != 1) return debug::message(kCall, "box depth out of range");
         rect = gpu::Rect{box->left, box->top, box->right, box->bottom};
         if (!inside(source, srcSub, rect.left, rect.top, rect.width(), rect.height()))
-            return gpu::debugMessage(kCall, "box outside the source");
+            return debug::message(kCall, "box outside the source");
     }
     if (!inside(target, dstSub, x, y, rect.width(), rect.height()))
-        return gpu::debugMessage(kCall, "region outside the destination");
+        return debug::message(kCall, "region outside the destination");
     record([dstImage = to->image(), srcImage = from->image(), dstSub, x, y, srcSub, rect] {
         gpu::copyRegion(*dstImage, dstSub, x, y, *srcImage, srcSub, rect);
     });
@@ -72,11 +61,11 @@ void Context::CopyResource(ID3D11Resource* dst, ID3D11Resource* src) {
     Texture* from = textureOf(src);
     if (!to) return;
     if (!from || from->device() != device() || from == to)
-        return gpu::debugMessage(kCall, "source is not another texture of this device");
+        return debug::message(kCall, "source is not another texture of this device");
     const auto& a = to->desc();
     const auto& b = from->desc();
-    if (a.Width != b.Width || a.Height != b.Height || a.MipLevels != b.MipLevels || copyFamily(a.Format) != copyFamily(b.Format))
-        return gpu::debugMessage(kCall, "textures differ in size, mips or format");
+    if (a.Width != b.Width || a.Height != b.Height || a.MipLevels != b.MipLevels || gpuFormat(a.Format) != gpuFormat(b.Format))
+        return debug::message(kCall, "textures differ in size, mips or format");
     record([dstImage = to->image(), srcImage = from->image()] {
         for (uint32_t mip = 0; mip < srcImage->mipLevels; ++mip)
             gpu::copyRegion(*dstImage, mip, 0, 0, *srcImage, mip,
@@ -87,26 +76,26 @@ void Context::CopyResource(ID3D11Resource* dst, ID3D11Resource* src) {
 void Context::UpdateSubresource(ID3D11Resource* dst, UINT sub, const D3D11_BOX* box, const void* data, UINT rowPitch,
                                 UINT) {
     static const char* kCall = "ID3D11DeviceContext::UpdateSubresource";
-    if (!data) return gpu::debugMessage(kCall, "no data");
+    if (!data) return debug::message(kCall, "no data");
     if (Buffer* buffer = bufferOf(dst)) {  // constant bytes live on the CPU side: draws copy them when recorded
         if (buffer->device() != device() || buffer->data()->desc.Usage != D3D11_USAGE_DEFAULT || sub != 0 || box)
-            return gpu::debugMessage(kCall, "only whole default-usage buffers of this device are updated");
+            return debug::message(kCall, "only whole default-usage buffers of this device are updated");
         std::memcpy(buffer->data()->bytes.data(), data, buffer->data()->bytes.size());
         return;
     }
     Texture* to = writableTexture(device(), dst, kCall);
     if (!to) return;
     const gpu::Image& target = *to->image();
-    if (sub >= target.mipLevels) return gpu::debugMessage(kCall, "subresource out of range");
+    if (sub >= target.mipLevels) return debug::message(kCall, "subresource out of range");
     gpu::Rect rect{0, 0, target.mipWidth(sub), target.mipHeight(sub)};
     if (box) {
         if (box->right <= box->left || box->bottom <= box->top || box->back <= box->front) return;
         rect = gpu::Rect{box->left, box->top, box->right, box->bottom};
         if (!inside(target, sub, rect.left, rect.top, rect.width(), rect.height()))
-            return gpu::debugMessage(kCall, "box outside the texture");
+            return debug::message(kCall, "box outside the texture");
     }
     const size_t rowBytes = static_cast<size_t>(rect.width()) * gpu::bytesPerPixel(target.format);
-    if (rowPitch < rowBytes) return gpu::debugMessage(kCall, "row pitch shorter than a row");
+    if (rowPitch < rowBytes) return debug::message(kCall, "row pitch shorter than a row");
     std::vector<uint8_t> rows(rowBytes * rect.height());  // the caller's memory is copied now, as the runtime does
     for (uint32_t row = 0; row < rect.height(); ++row)
         std::memcpy(rows.data() + row * rowBytes, static_cast<const uint8_t*>(data) + row * size_t{rowPitch}, rowBytes);
@@ -118,7 +107,7 @@ void Context::UpdateSubresource(ID3D11Resource* dst, UINT sub, const D3D11_BOX* 
 void Context::ClearRenderTargetView(ID3D11RenderTargetView* view, const FLOAT colour[4]) {
     RenderTargetView* known = viewOf(view);
     if (!known || known->texture()->device() != device() || !colour)
-        return gpu::debugMessage("ID3D11DeviceContext::ClearRenderTargetView", "not a view of this device");
+        return debug::message("ID3D11DeviceContext::ClearRenderTargetView", "not a view of this device");
     record([image = known->texture()->image(), c = gpu::Float4{colour[0], colour[1], colour[2], colour[3]}] {
         gpu::fillMip(*image, 0, c);
     });
@@ -127,9 +116,9 @@ void Context::ClearRenderTargetView(ID3D11RenderTargetView* view, const FLOAT co
 void Context::GenerateMips(ID3D11ShaderResourceView* view) {
     static const char* kCall = "ID3D11DeviceContext::GenerateMips";
     ShaderResourceView* known = viewOf(view);
-    if (!known || known->texture()->device() != device()) return gpu::debugMessage(kCall, "not a view of this device");
+    if (!known || known->texture()->device() != device()) return debug::message(kCall, "not a view of this device");
     if (!(known->texture()->desc().MiscFlags & D3D11_RESOURCE_MISC_GENERATE_MIPS))
-        return gpu::debugMessage(kCall, "texture not created with GENERATE_MIPS");
+        return debug::message(kCall, "texture not created with GENERATE_MIPS");
     const uint32_t first = known->desc().Texture2D.MostDetailedMip;
     const uint32_t last = first + known->desc().Texture2D.MipLevels - 1;
     if (last == first) return;
@@ -140,9 +129,9 @@ void Context::Draw(UINT vertexCount, UINT startVertex) {
     static const char* kCall = "ID3D11DeviceContext::Draw";
     ContextState& s = state();
     if (!s.vertexShader || !s.pixelShader || !s.renderTarget)
-        return gpu::debugMessage(kCall, "nothing bound (shaders and a render target are needed)");
+        return debug::message(kCall, "nothing bound (shaders and a render target are needed)");
     for (const auto* constants : {s.vertexConstants.get(), s.pixelConstants.get()})
-        if (constants && constants->mapped) return gpu::debugMessage(kCall, "a bound constant buffer is mapped");
+        if (constants && constants->mapped) return debug::message(kCall, "a bound constant buffer is mapped");
     gpu::DrawCall call;
     call.vertexShader = s.vertexShader;
     call.pixelShader = s.pixelShader;
@@ -153,11 +142,11 @@ void Context::Draw(UINT vertexCount, UINT startVertex) {
     call.renderTarget = s.renderTarget;
     call.viewport = s.viewport;
     call.blend = s.blend;
-    call.topology = s.topology;
+    call.topology = translate(s.topology);
     call.vertexCount = vertexCount;
     call.startVertex = startVertex;
     record([call = std::move(call)] {
-        if (!gpu::draw(call)) gpu::debugMessage("ID3D11DeviceContext::Draw", "the draw could not be run");
+        if (!gpu::draw(call)) debug::message("ID3D11DeviceContext::Draw", "the draw could not be run");
     });
 }
 

@@ -2,7 +2,7 @@
 
 #include "d3d12/resource.h"
 #include "dxgi/objects.h"
-#include "gpu/shared.h"
+#include "dxgi/shared_resource.h"
 #include "machine/faults.h"
 #include "winsim/control.h"
 
@@ -14,18 +14,18 @@ namespace winsim::d3d12 {
 
 namespace {
 
-D3D12_RESOURCE_DESC describe(const D3D11_TEXTURE2D_DESC& d) {
+D3D12_RESOURCE_DESC describe(const dxgi::SharedResource& shared) {
     D3D12_RESOURCE_DESC desc{};
     desc.Dimension = D3D12_RESOURCE_DIMENSION_TEXTURE2D;
-    desc.Width = d.Width;
-    desc.Height = d.Height;
-    desc.DepthOrArraySize = static_cast<UINT16>(d.ArraySize);
-    desc.MipLevels = static_cast<UINT16>(d.MipLevels);
-    desc.Format = d.Format;
-    desc.SampleDesc = d.SampleDesc;
+    desc.Width = shared.image->width;
+    desc.Height = shared.image->height;
+    desc.DepthOrArraySize = 1;
+    desc.MipLevels = static_cast<UINT16>(shared.image->mipLevels);
+    desc.Format = shared.format;
+    desc.SampleDesc = DXGI_SAMPLE_DESC{1, 0};
     desc.Layout = D3D12_TEXTURE_LAYOUT_UNKNOWN;
     int flags = D3D12_RESOURCE_FLAG_ALLOW_SIMULTANEOUS_ACCESS;
-    if (d.BindFlags & D3D11_BIND_RENDER_TARGET) flags |= D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET;
+    if (shared.renderTarget) flags |= D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET;
     desc.Flags = static_cast<D3D12_RESOURCE_FLAGS>(flags);
     return desc;
 }
@@ -36,10 +36,10 @@ HRESULT Device::OpenSharedHandle(HANDLE handle, REFIID riid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (auto hr = fault("ID3D12Device::OpenSharedHandle")) return *hr;
-    auto shared = kernel::lookupAs<gpu::SharedTexture>(handle);
+    auto shared = kernel::lookupAs<dxgi::SharedResource>(handle);
     if (!shared) return E_INVALIDARG;
     if (shared->adapter != adapter_) return E_INVALIDARG;  // a resource of another adapter
-    return com::handOut(new Resource(Microsoft::WRL::ComPtr<Device>(this), shared->image, describe(shared->desc)), riid,
+    return com::handOut(new Resource(Microsoft::WRL::ComPtr<Device>(this), shared->image, describe(*shared)), riid,
                         object);
 }
 

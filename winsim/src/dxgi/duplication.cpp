@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "gpu/texture.h"
+#include "formats/dxgi_format.h"
 #include "machine/faults.h"
 
 namespace winsim::dxgi {

@@ -48,7 +48,7 @@ std::shared_ptr<FrameImages::Slot> FrameImages::freeSlot(const FrameContent& con
 std::shared_ptr<FrameImages::Slot> FrameImages::newSlot() const {
     auto slot = std::make_shared<Slot>();
     gpu::Image& image = slot->image;
-    image.format = format_;
+    image.format = gpuFormat(format_);
     image.width = width_;
     image.height = height_;
     image.mipLevels = 1;

@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "gpu/texture.h"
+#include "formats/dxgi_format.h"
 
 namespace winsim::dxgi {
 

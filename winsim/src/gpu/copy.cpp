@@ -5,22 +5,6 @@
 
 namespace winsim::gpu {
 
-std::shared_ptr<Image> makeImage(std::shared_ptr<Ledger> ledger, DXGI_FORMAT format, uint32_t width, uint32_t height,
-                                 uint32_t mipLevels) {
-    auto allocation = Allocation::make(std::move(ledger), textureBytes(format, width, height, mipLevels));
-    if (!allocation) return nullptr;
-    auto image = std::make_shared<Image>();
-    image->format = format;
-    image->width = width;
-    image->height = height;
-    image->mipLevels = mipLevels;
-    image->allocation = std::move(allocation);
-    image->mips.resize(mipLevels);
-    for (uint32_t mip = 0; mip < mipLevels; ++mip)
-        image->mips[mip].assign(static_cast<size_t>(image->rowPitch(mip)) * image->mipHeight(mip), 0);
-    return image;
-}
-
 void copyRegion(Image& dst, uint32_t dstMip, uint32_t x, uint32_t y, const Image& src, uint32_t srcMip, Rect box) {
     const size_t bpp = bytesPerPixel(src.format);
     const size_t rowBytes = box.width() * bpp;

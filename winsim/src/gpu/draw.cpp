@@ -8,6 +8,7 @@
 
 #include "gpu/output.h"
 #include "gpu/rasterizer.h"
+#include "gpu/sampling.h"
 #include "shader/code.h"
 #include "shader/machine.h"
 
@@ -36,8 +37,8 @@ bool link(const shader::Program& vs, const shader::Program& ps, Links& links) {
     return vs.output("SV_POSITION0") != nullptr;
 }
 
-std::vector<Vertex> runVertices(const DrawCall& call, const Links& links) {
-    Machine vs(*call.vertexShader, call.vertexConstants, call.resources, call.samplers);
+std::vector<Vertex> runVertices(const DrawCall& call, const Links& links, const Bindings& units) {
+    Machine vs(*call.vertexShader, call.vertexConstants, &units);
     const auto& program = vs.program();  // its outputs may have moved to other registers
     const Varying* id = program.input("SV_VERTEXID0");
     const Varying& position = *program.output("SV_POSITION0");
@@ -66,9 +67,9 @@ std::vector<Vertex> runVertices(const DrawCall& call, const Links& links) {
 
 std::vector<std::array<uint32_t, 3>> assemble(const DrawCall& call) {
     std::vector<std::array<uint32_t, 3>> triangles;
-    if (call.topology == D3D_PRIMITIVE_TOPOLOGY_TRIANGLELIST) {
+    if (call.topology == Topology::TriangleList) {
         for (uint32_t i = 0; i + 2 < call.vertexCount; i += 3) triangles.push_back({i, i + 1, i + 2});
-    } else if (call.topology == D3D_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP) {
+    } else if (call.topology == Topology::TriangleStrip) {
         // Odd triangles swap their first two vertices, so that all keep the winding of the first.
         for (uint32_t i = 0; i + 2 < call.vertexCount; ++i)
             triangles.push_back(i % 2 ? std::array<uint32_t, 3>{i + 1, i, i + 2} : std::array<uint32_t, 3>{i, i + 1, i + 2});
@@ -88,8 +89,8 @@ PixelRect clipRect(const Viewport& vp, const Image& target) {
 
 class PixelStage {
 public:
-    PixelStage(const DrawCall& call, const Links& links)
-        : call_(call), links_(links), ps_(*call.pixelShader, call.pixelConstants, call.resources, call.samplers),
+    PixelStage(const DrawCall& call, const Links& links, const Bindings& units)
+        : call_(call), links_(links), ps_(*call.pixelShader, call.pixelConstants, &units),
           position_(ps_.program().input("SV_POSITION0")), target_(ps_.program().output("SV_TARGET0")) {}
 
     void triangle(const std::array<const Vertex*, 3>& v, const std::array<ScreenPoint, 3>& screen) {
@@ -174,10 +175,10 @@ bool draw(const DrawCall& call) {
     Links links;
     if (!link(*call.vertexShader, *call.pixelShader, links)) return false;
     const auto triangles = assemble(call);
-    if (triangles.empty()) return call.topology == D3D_PRIMITIVE_TOPOLOGY_TRIANGLELIST ||
-                                  call.topology == D3D_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP;
-    const std::vector<Vertex> vertices = runVertices(call, links);
-    PixelStage pixels(call, links);
+    if (triangles.empty()) return call.topology != Topology::Unsupported;
+    const Bindings units(call.resources, call.samplers);
+    const std::vector<Vertex> vertices = runVertices(call, links, units);
+    PixelStage pixels(call, links, units);
     for (const auto& t : triangles) {
         const std::array<const Vertex*, 3> v = {&vertices[t[0]], &vertices[t[1]], &vertices[t[2]]};
         if (!(v[0]->w > 0 && v[1]->w > 0 && v[2]->w > 0)) continue;  // behind the eye: no clipping

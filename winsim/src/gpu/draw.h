@@ -7,8 +7,6 @@
 #include <memory>
 #include <vector>
 
-#include <d3dcommon.h>
-
 #include "gpu/texture.h"
 
 namespace winsim::shader {
@@ -26,12 +24,36 @@ struct SamplerDesc {
     float maxLod = 0.0f;
 };
 
+// What a blend weights the source and the target with. The constant blend factor is left at
+// zero by every draw.
+enum class BlendFactor : uint8_t {
+    Zero,
+    One,
+    SrcColor,
+    InvSrcColor,
+    SrcAlpha,
+    InvSrcAlpha,
+    DestAlpha,
+    InvDestAlpha,
+    DestColor,
+    InvDestColor,
+    SrcAlphaSaturate,
+    Constant,
+    InvConstant,
+};
+enum class BlendOp : uint8_t { Add, Subtract, RevSubtract, Min, Max };
+
 struct BlendDesc {
     bool enable = false;
-    int srcBlend = 2, destBlend = 1, blendOp = 1;            // D3D11_BLEND / D3D11_BLEND_OP values
-    int srcBlendAlpha = 2, destBlendAlpha = 1, blendOpAlpha = 1;
+    BlendFactor srcBlend = BlendFactor::One, destBlend = BlendFactor::Zero;
+    BlendOp blendOp = BlendOp::Add;
+    BlendFactor srcBlendAlpha = BlendFactor::One, destBlendAlpha = BlendFactor::Zero;
+    BlendOp blendOpAlpha = BlendOp::Add;
     uint8_t writeMask = 0xF;
 };
+
+// How vertices make triangles; anything else draws nothing and is reported.
+enum class Topology : uint8_t { Unsupported, TriangleList, TriangleStrip };
 
 struct ShaderResource {
     std::shared_ptr<Image> image;  // null: nothing bound
@@ -49,7 +71,7 @@ struct DrawCall {
     std::shared_ptr<Image> renderTarget;      // drawn into mip 0
     Viewport viewport;
     BlendDesc blend;
-    D3D_PRIMITIVE_TOPOLOGY topology = D3D_PRIMITIVE_TOPOLOGY_TRIANGLELIST;
+    Topology topology = Topology::TriangleList;
     uint32_t vertexCount = 0;
     uint32_t startVertex = 0;
 };

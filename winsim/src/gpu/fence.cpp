@@ -8,7 +8,7 @@ uint64_t FenceState::completed() const {
 }
 
 void FenceState::reach(uint64_t value) {
-    std::vector<std::shared_ptr<kernel::Event>> ready;
+    std::vector<std::function<void()>> ready;
     {
         std::lock_guard lock(mutex_);
         completed_ = value;
@@ -18,18 +18,18 @@ void FenceState::reach(uint64_t value) {
             return true;
         });
     }
-    for (auto& event : ready) event->set();
+    for (auto& reached : ready) reached();
 }
 
-void FenceState::notifyAt(uint64_t value, std::shared_ptr<kernel::Event> event) {
+void FenceState::notifyAt(uint64_t value, std::function<void()> reached) {
     {
         std::lock_guard lock(mutex_);
         if (completed_ < value) {
-            waiters_.emplace_back(value, std::move(event));
+            waiters_.emplace_back(value, std::move(reached));
             return;
         }
     }
-    event->set();
+    reached();
 }
 
 }  // namespace winsim::gpu

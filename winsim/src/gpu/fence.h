@@ -1,12 +1,10 @@
-// A fence's value as the GPU queue advances it, and the kernel events waiting for values.
+// A fence's value as the GPU queue advances it, and whoever waits for a value to be reached.
 #pragma once
 #include <cstdint>
-#include <memory>
+#include <functional>
 #include <mutex>
 #include <utility>
 #include <vector>
-
-#include "kernel/handles.h"
 
 namespace winsim::gpu {
 
@@ -14,16 +12,17 @@ class FenceState {
 public:
     explicit FenceState(uint64_t initial) : completed_(initial) {}
     uint64_t completed() const;
-    // Run on the queue when it reaches a Signal: the fence takes `value` and sets every event
-    // that waits for a value it has now reached.
+    // Run on the queue when it reaches a Signal: the fence takes `value` and tells every waiter
+    // whose value it has now reached.
     void reach(uint64_t value);
-    // Sets `event` once the fence has reached `value` (at once if it has already).
-    void notifyAt(uint64_t value, std::shared_ptr<kernel::Event> event);
+    // Calls `reached` once the fence has reached `value`: at once (on the caller's thread) if it
+    // has already, else on the queue's thread, outside the fence's lock.
+    void notifyAt(uint64_t value, std::function<void()> reached);
 
 private:
     mutable std::mutex mutex_;
     uint64_t completed_;
-    std::vector<std::pair<uint64_t, std::shared_ptr<kernel::Event>>> waiters_;
+    std::vector<std::pair<uint64_t, std::function<void()>>> waiters_;
 };
 
 }  // namespace winsim::gpu

@@ -32,16 +32,7 @@ std::vector<Taps> tapsAlong(uint32_t srcSize, uint32_t dstSize) {
     return taps;
 }
 
-bool isFourBytes(DXGI_FORMAT format) {
-    switch (format) {
-        case DXGI_FORMAT_B8G8R8A8_UNORM:
-        case DXGI_FORMAT_B8G8R8A8_TYPELESS:
-        case DXGI_FORMAT_B8G8R8A8_UNORM_SRGB:
-        case DXGI_FORMAT_R8G8B8A8_UNORM:
-        case DXGI_FORMAT_R8G8B8A8_UNORM_SRGB: return true;
-        default: return false;
-    }
-}
+bool isFourBytes(Format format) { return format == Format::Bgra8Unorm || format == Format::Rgba8Unorm; }
 
 #if defined(__SSE2__)
 // GCC 12's AVX-512 intrinsics start from an "undefined" vector that its own warnings object to.

@@ -1,4 +1,4 @@
-// The GPU back-end's operations on images: creation, copies, uploads, clears and mip generation.
+// The GPU back-end's operations on images: copies, uploads, clears and mip generation.
 // They run on a device's queue, which orders them; nothing here locks.
 #pragma once
 #include <cstdint>
@@ -13,10 +13,6 @@ struct Rect {
     uint32_t width() const { return right - left; }
     uint32_t height() const { return bottom - top; }
 };
-
-// A zeroed image with `mipLevels` levels, charged to `ledger`; null when the ledger is full.
-std::shared_ptr<Image> makeImage(std::shared_ptr<Ledger> ledger, DXGI_FORMAT format, uint32_t width, uint32_t height,
-                                 uint32_t mipLevels);
 
 // Copies `box` of mip `srcMip` of `src` to (x, y) of mip `dstMip` of `dst`. The formats have the
 // same pixel size, and box and destination lie inside their mips (the front-end checks).

@@ -10,50 +10,46 @@
 namespace winsim::gpu {
 namespace {
 
-
-bool isFloat(DXGI_FORMAT format) {
-    return format == DXGI_FORMAT_R32G32B32A32_FLOAT || format == DXGI_FORMAT_R16G16B16A16_FLOAT ||
-           format == DXGI_FORMAT_R32_FLOAT;
-}
-
-// D3D11_BLEND values; colour factors read alpha when they weight the alpha channel.
-float factor(int blend, float src, float srcAlpha, float dst, float dstAlpha) {
+// Colour factors read alpha when they weight the alpha channel.
+float factor(BlendFactor blend, float src, float srcAlpha, float dst, float dstAlpha) {
     switch (blend) {
-        case 1: return 0.0f;
-        case 3: return src;
-        case 4: return 1.0f - src;
-        case 5: return srcAlpha;
-        case 6: return 1.0f - srcAlpha;
-        case 7: return dstAlpha;
-        case 8: return 1.0f - dstAlpha;
-        case 9: return dst;
-        case 10: return 1.0f - dst;
-        case 11: return std::min(srcAlpha, 1.0f - dstAlpha);
-        case 15: return 1.0f;  // inverse of the blend factor, which draws leave at zero
-        case 14: return 0.0f;
-        default: return 1.0f;  // D3D11_BLEND_ONE
+        case BlendFactor::Zero: return 0.0f;
+        case BlendFactor::SrcColor: return src;
+        case BlendFactor::InvSrcColor: return 1.0f - src;
+        case BlendFactor::SrcAlpha: return srcAlpha;
+        case BlendFactor::InvSrcAlpha: return 1.0f - srcAlpha;
+        case BlendFactor::DestAlpha: return dstAlpha;
+        case BlendFactor::InvDestAlpha: return 1.0f - dstAlpha;
+        case BlendFactor::DestColor: return dst;
+        case BlendFactor::InvDestColor: return 1.0f - dst;
+        case BlendFactor::SrcAlphaSaturate: return std::min(srcAlpha, 1.0f - dstAlpha);
+        case BlendFactor::Constant: return 0.0f;  // the constant factor, which draws leave at zero
+        case BlendFactor::InvConstant:
+        case BlendFactor::One: return 1.0f;
     }
+    return 1.0f;
 }
 
-float combine(int op, float s, float d) {  // D3D11_BLEND_OP values
+float combine(BlendOp op, float s, float d) {
     switch (op) {
-        case 2: return s - d;
-        case 3: return d - s;
-        case 4: return std::min(s, d);
-        case 5: return std::max(s, d);
-        default: return s + d;
+        case BlendOp::Subtract: return s - d;
+        case BlendOp::RevSubtract: return d - s;
+        case BlendOp::Min: return std::min(s, d);
+        case BlendOp::Max: return std::max(s, d);
+        case BlendOp::Add: return s + d;
     }
+    return s + d;
 }
 
 float blendChannel(const BlendDesc& b, bool alpha, float s, float sa, float d, float da, float rawS, float rawD) {
-    const int op = alpha ? b.blendOpAlpha : b.blendOp;
-    if (op == 4 || op == 5) return combine(op, s, d);
+    const BlendOp op = alpha ? b.blendOpAlpha : b.blendOp;
+    if (op == BlendOp::Min || op == BlendOp::Max) return combine(op, s, d);
     const float sf = factor(alpha ? b.srcBlendAlpha : b.srcBlend, rawS, sa, rawD, da);
     const float df = factor(alpha ? b.destBlendAlpha : b.destBlend, rawS, sa, rawD, da);
     return combine(op, s * sf, d * df);
 }
 
-Float4 merge(const BlendDesc& blend, bool unorm, Float4 src, const uint8_t* pixel, DXGI_FORMAT format) {
+Float4 merge(const BlendDesc& blend, bool unorm, Float4 src, const uint8_t* pixel, Format format) {
     if (unorm) {
         for (float* c : {&src.r, &src.g, &src.b, &src.a}) *c = std::clamp(*c, 0.0f, 1.0f);
     }
@@ -115,11 +111,11 @@ __attribute__((target("avx512f"))) void writeBgraAvx512(uint8_t* out, const floa
 
 void writeSpan(Image& target, const BlendDesc& blend, int32_t y, int32_t x, int count, uint32_t alive,
                const float* const rgba[4]) {
-    const DXGI_FORMAT format = target.format;
+    const Format format = target.format;
     const uint32_t bpp = bytesPerPixel(format);
     uint8_t* row = target.pixel(0, static_cast<uint32_t>(x), static_cast<uint32_t>(y));
     if (count == shader::kLanes && alive == 0xFFFF && !blend.enable && blend.writeMask == 0xF &&
-        (format == DXGI_FORMAT_B8G8R8A8_UNORM || format == DXGI_FORMAT_B8G8R8A8_TYPELESS)) {
+        format == Format::Bgra8Unorm) {
         static const bool fast = __builtin_cpu_supports("avx512f");
         return fast ? writeBgraAvx512(row, rgba) : writeBgra(row, rgba);
     }

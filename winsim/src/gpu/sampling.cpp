@@ -211,7 +211,7 @@ void sampleLanes(const ShaderResource& texture, const SamplerDesc& sampler, cons
         for (int i = 0; i < kSampleLanes; ++i) store(out, i, bilinear(image, mipFor(texture, lod ? lod[i] : 0), u[i], v[i]));
         return;
     }
-    const bool half = image.format == DXGI_FORMAT_R16G16B16A16_FLOAT;
+    const bool half = image.format == Format::Rgba16Float;
     if (half && !lod && hasAvx512()) {
         const uint32_t mip = mipFor(texture, 0);
         if (pointHalfRowAvx512(image.mips[mip].data(), image.rowPitch(mip), image.mipWidth(mip), image.mipHeight(mip), u, v, out))
@@ -249,6 +249,21 @@ void fetchLanes(const ShaderResource& texture, const int32_t* x, const int32_t* 
                             static_cast<uint32_t>(y[i]) < image.mipHeight(static_cast<uint32_t>(mip));
         store(out, i, inside ? read(image, static_cast<uint32_t>(mip), x[i], y[i]) : Float4{0, 0, 0, 0});
     }
+}
+
+const ShaderResource& Bindings::resource(uint32_t texture) const {
+    static const ShaderResource none;
+    return texture < resources_.size() ? resources_[texture] : none;
+}
+
+void Bindings::sample(uint32_t texture, uint32_t sampler, const float* lod, const float* u, const float* v,
+                      float* const out[4]) const {
+    sampleLanes(resource(texture), samplers_[sampler < samplers_.size() ? sampler : 0], lod, u, v, out);
+}
+
+void Bindings::fetch(uint32_t texture, const int32_t* x, const int32_t* y, const int32_t* lod,
+                     float* const out[4]) const {
+    fetchLanes(resource(texture), x, y, lod, out);
 }
 
 }  // namespace winsim::gpu

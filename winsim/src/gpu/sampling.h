@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "gpu/draw.h"
+#include "shader/texture_units.h"
 
 namespace winsim::gpu {
 
@@ -15,5 +16,22 @@ void sampleLanes(const ShaderResource& texture, const SamplerDesc& sampler, cons
                  const float* v, float* const out[4]);
 void fetchLanes(const ShaderResource& texture, const int32_t* x, const int32_t* y, const int32_t* lod,
                 float* const out[4]);
+
+// A draw's texture and sampler slots as the interpreter reads them. A texture slot out of range
+// reads as unbound, a sampler slot out of range as s0.
+class Bindings final : public shader::TextureUnits {
+public:
+    Bindings(const std::array<ShaderResource, 2>& resources, const std::array<SamplerDesc, 2>& samplers)
+        : resources_(resources), samplers_(samplers) {}
+    void sample(uint32_t texture, uint32_t sampler, const float* lod, const float* u, const float* v,
+                float* const out[4]) const override;
+    void fetch(uint32_t texture, const int32_t* x, const int32_t* y, const int32_t* lod,
+               float* const out[4]) const override;
+
+private:
+    const ShaderResource& resource(uint32_t texture) const;
+    std::array<ShaderResource, 2> resources_;
+    std::array<SamplerDesc, 2> samplers_;
+};
 
 }  // namespace winsim::gpu

@@ -52,97 +52,88 @@ void store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
 
 }  // namespace
 
-uint32_t bytesPerPixel(DXGI_FORMAT format) {
+uint32_t bytesPerPixel(Format format) {
     switch (format) {
-        case DXGI_FORMAT_R32G32B32A32_FLOAT: return 16;
-        case DXGI_FORMAT_R16G16B16A16_FLOAT:
-        case DXGI_FORMAT_R16G16B16A16_UNORM: return 8;
-        case DXGI_FORMAT_R10G10B10A2_UNORM:
-        case DXGI_FORMAT_R8G8B8A8_UNORM:
-        case DXGI_FORMAT_R8G8B8A8_UNORM_SRGB:
-        case DXGI_FORMAT_B8G8R8A8_UNORM:
-        case DXGI_FORMAT_B8G8R8A8_TYPELESS:
-        case DXGI_FORMAT_B8G8R8A8_UNORM_SRGB:
-        case DXGI_FORMAT_R32_FLOAT: return 4;
-        case DXGI_FORMAT_R8_UNORM: return 1;
+        case Format::Rgba32Float: return 16;
+        case Format::Rgba16Float:
+        case Format::Rgba16Unorm: return 8;
+        case Format::Rgb10A2Unorm:
+        case Format::Rgba8Unorm:
+        case Format::Bgra8Unorm:
+        case Format::R32Float: return 4;
+        case Format::R8Unorm: return 1;
         default: return 0;
     }
 }
 
-Float4 decodePixel(DXGI_FORMAT format, const uint8_t* p) {
+Float4 decodePixel(Format format, const uint8_t* p) {
     switch (format) {
-        case DXGI_FORMAT_R32G32B32A32_FLOAT: {
+        case Format::Rgba32Float: {
             Float4 v;
             std::memcpy(&v, p, 16);
             return v;
         }
-        case DXGI_FORMAT_R16G16B16A16_FLOAT:
-        case DXGI_FORMAT_R16G16B16A16_UNORM: {
+        case Format::Rgba16Float:
+        case Format::Rgba16Unorm: {
             uint16_t h[4];
             std::memcpy(h, p, 8);
-            if (format == DXGI_FORMAT_R16G16B16A16_UNORM)
+            if (format == Format::Rgba16Unorm)
                 return {unorm(h[0], 65535), unorm(h[1], 65535), unorm(h[2], 65535), unorm(h[3], 65535)};
             return {halfToFloat(h[0]), halfToFloat(h[1]), halfToFloat(h[2]), halfToFloat(h[3])};
         }
-        case DXGI_FORMAT_R10G10B10A2_UNORM: {
+        case Format::Rgb10A2Unorm: {
             const uint32_t v = load32(p);
             return {unorm(v & 0x3FF, 1023), unorm((v >> 10) & 0x3FF, 1023), unorm((v >> 20) & 0x3FF, 1023),
                     unorm(v >> 30, 3)};
         }
-        case DXGI_FORMAT_R8G8B8A8_UNORM:
-        case DXGI_FORMAT_R8G8B8A8_UNORM_SRGB: return {unorm(p[0], 255), unorm(p[1], 255), unorm(p[2], 255), unorm(p[3], 255)};
-        case DXGI_FORMAT_B8G8R8A8_UNORM:
-        case DXGI_FORMAT_B8G8R8A8_TYPELESS:
-        case DXGI_FORMAT_B8G8R8A8_UNORM_SRGB: return {unorm(p[2], 255), unorm(p[1], 255), unorm(p[0], 255), unorm(p[3], 255)};
-        case DXGI_FORMAT_R32_FLOAT: {
+        case Format::Rgba8Unorm: return {unorm(p[0], 255), unorm(p[1], 255), unorm(p[2], 255), unorm(p[3], 255)};
+        case Format::Bgra8Unorm: return {unorm(p[2], 255), unorm(p[1], 255), unorm(p[0], 255), unorm(p[3], 255)};
+        case Format::R32Float: {
             float r;
             std::memcpy(&r, p, 4);
             return {r, 0, 0, 1};
         }
-        case DXGI_FORMAT_R8_UNORM: return {unorm(p[0], 255), 0, 0, 1};
+        case Format::R8Unorm: return {unorm(p[0], 255), 0, 0, 1};
         default: return {0, 0, 0, 0};
     }
 }
 
-void encodePixel(DXGI_FORMAT format, const Float4& v, uint8_t* p) {
+void encodePixel(Format format, const Float4& v, uint8_t* p) {
     switch (format) {
-        case DXGI_FORMAT_R32G32B32A32_FLOAT: std::memcpy(p, &v, 16); return;
-        case DXGI_FORMAT_R16G16B16A16_FLOAT: {
+        case Format::Rgba32Float: std::memcpy(p, &v, 16); return;
+        case Format::Rgba16Float: {
             const uint16_t h[4] = {floatToHalf(v.r), floatToHalf(v.g), floatToHalf(v.b), floatToHalf(v.a)};
             std::memcpy(p, h, 8);
             return;
         }
-        case DXGI_FORMAT_R16G16B16A16_UNORM: {
+        case Format::Rgba16Unorm: {
             const uint16_t h[4] = {static_cast<uint16_t>(toUnorm(v.r, 65535)), static_cast<uint16_t>(toUnorm(v.g, 65535)),
                                    static_cast<uint16_t>(toUnorm(v.b, 65535)), static_cast<uint16_t>(toUnorm(v.a, 65535))};
             std::memcpy(p, h, 8);
             return;
         }
-        case DXGI_FORMAT_R10G10B10A2_UNORM:
+        case Format::Rgb10A2Unorm:
             store32(p, toUnorm(v.r, 1023) | toUnorm(v.g, 1023) << 10 | toUnorm(v.b, 1023) << 20 | toUnorm(v.a, 3) << 30);
             return;
-        case DXGI_FORMAT_R8G8B8A8_UNORM:
-        case DXGI_FORMAT_R8G8B8A8_UNORM_SRGB:
+        case Format::Rgba8Unorm:
             p[0] = static_cast<uint8_t>(toUnorm(v.r, 255));
             p[1] = static_cast<uint8_t>(toUnorm(v.g, 255));
             p[2] = static_cast<uint8_t>(toUnorm(v.b, 255));
             p[3] = static_cast<uint8_t>(toUnorm(v.a, 255));
             return;
-        case DXGI_FORMAT_B8G8R8A8_UNORM:
-        case DXGI_FORMAT_B8G8R8A8_TYPELESS:
-        case DXGI_FORMAT_B8G8R8A8_UNORM_SRGB:
+        case Format::Bgra8Unorm:
             p[0] = static_cast<uint8_t>(toUnorm(v.b, 255));
             p[1] = static_cast<uint8_t>(toUnorm(v.g, 255));
             p[2] = static_cast<uint8_t>(toUnorm(v.r, 255));
             p[3] = static_cast<uint8_t>(toUnorm(v.a, 255));
             return;
-        case DXGI_FORMAT_R32_FLOAT: std::memcpy(p, &v.r, 4); return;
-        case DXGI_FORMAT_R8_UNORM: p[0] = static_cast<uint8_t>(toUnorm(v.r, 255)); return;
+        case Format::R32Float: std::memcpy(p, &v.r, 4); return;
+        case Format::R8Unorm: p[0] = static_cast<uint8_t>(toUnorm(v.r, 255)); return;
         default: return;
     }
 }
 
-uint64_t textureBytes(DXGI_FORMAT format, uint32_t width, uint32_t height, uint32_t mipLevels) {
+uint64_t textureBytes(Format format, uint32_t width, uint32_t height, uint32_t mipLevels) {
     uint64_t total = 0;
     for (uint32_t mip = 0; mip < mipLevels; ++mip) {
         const uint64_t w = std::max(1u, width >> mip);
@@ -151,6 +142,25 @@ uint64_t textureBytes(DXGI_FORMAT format, uint32_t width, uint32_t height, uint3
         total += pitch * h;
     }
     return total;
+}
+
+std::shared_ptr<Image> makeImage(const TextureDesc& desc, std::shared_ptr<Allocation> allocation) {
+    auto image = std::make_shared<Image>();
+    image->format = desc.format;
+    image->width = desc.width;
+    image->height = desc.height;
+    image->mipLevels = desc.mipLevels;
+    image->allocation = std::move(allocation);
+    image->mips.resize(desc.mipLevels);
+    for (uint32_t mip = 0; mip < desc.mipLevels; ++mip)
+        image->mips[mip].assign(static_cast<size_t>(image->rowPitch(mip)) * image->mipHeight(mip), 0);
+    return image;
+}
+
+std::shared_ptr<Image> allocateImage(std::shared_ptr<Ledger> ledger, const TextureDesc& desc) {
+    auto allocation =
+        Allocation::make(std::move(ledger), textureBytes(desc.format, desc.width, desc.height, desc.mipLevels));
+    return allocation ? makeImage(desc, std::move(allocation)) : nullptr;
 }
 
 }  // namespace winsim::gpu

@@ -4,8 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include <dxgiformat.h>
-
+#include "gpu/format.h"
 #include "gpu/ledger.h"
 
 namespace winsim::gpu {
@@ -14,18 +13,24 @@ struct Float4 {
     float r, g, b, a;
 };
 
-// Bytes per pixel of a format the back-end stores (0 for an unsupported one).
-uint32_t bytesPerPixel(DXGI_FORMAT format);
 // One pixel to and from linear float RGBA (UNORM formats map to 0..1; encode clamps and rounds
 // to nearest).
-Float4 decodePixel(DXGI_FORMAT format, const uint8_t* pixel);
-void encodePixel(DXGI_FORMAT format, const Float4& value, uint8_t* pixel);
+Float4 decodePixel(Format format, const uint8_t* pixel);
+void encodePixel(Format format, const Float4& value, uint8_t* pixel);
+
+// What a texture is: its pixel layout, size and number of mip levels.
+struct TextureDesc {
+    Format format = Format::Unknown;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t mipLevels = 1;
+};
 
 // A 2D texture's pixels: every mip level tightly packed (row pitch = width x bytes per pixel).
 // The allocation charges the ledger for the driver's layout (rows aligned to 256 bytes, the
 // whole chain rounded to 64 KiB) for as long as anything holds the image.
 struct Image {
-    DXGI_FORMAT format = DXGI_FORMAT_UNKNOWN;
+    Format format = Format::Unknown;
     uint32_t width = 0;
     uint32_t height = 0;
     uint32_t mipLevels = 1;
@@ -42,6 +47,13 @@ struct Image {
 
 // The ledger's charge for a texture: the sum over its mips of (row pitch aligned to 256 bytes x
 // rows), before the 64 KiB rounding.
-uint64_t textureBytes(DXGI_FORMAT format, uint32_t width, uint32_t height, uint32_t mipLevels);
+uint64_t textureBytes(Format format, uint32_t width, uint32_t height, uint32_t mipLevels);
+
+// A zeroed image of `desc` over `allocation`, which may be shared with other images (a
+// duplication's frames share its one desktop surface) or null (an image nobody charges for).
+std::shared_ptr<Image> makeImage(const TextureDesc& desc, std::shared_ptr<Allocation> allocation);
+// A zeroed image of `desc` with an allocation of its own charged to `ledger`; null when the
+// ledger is full.
+std::shared_ptr<Image> allocateImage(std::shared_ptr<Ledger> ledger, const TextureDesc& desc);
 
 }  // namespace winsim::gpu

@@ -35,17 +35,17 @@ void Desktop::present(std::vector<uint8_t> pixels, Clock::time_point now) {
 }
 
 void Desktop::render(gpu::Image& target, uint64_t v, float white, DXGI_FORMAT desktopFormat) const {
-    if (desktopFormat == DXGI_FORMAT_UNKNOWN) desktopFormat = target.format;
+    const gpu::Format format = desktopFormat == DXGI_FORMAT_UNKNOWN ? target.format : gpuFormat(desktopFormat);
     const size_t pixels = size_t{target.width} * target.height;
-    if (presented_.empty() || v != presentedAt_ || presented_.size() != pixels * gpu::bytesPerPixel(desktopFormat)) {
+    if (presented_.empty() || v != presentedAt_ || presented_.size() != pixels * gpu::bytesPerPixel(format)) {
         renderPattern(target, v, white);
-    } else if (desktopFormat == target.format) {
+    } else if (format == target.format) {
         std::memcpy(target.mips[0].data(), presented_.data(), presented_.size());
     } else {
-        const size_t from = gpu::bytesPerPixel(desktopFormat);
+        const size_t from = gpu::bytesPerPixel(format);
         const size_t to = gpu::bytesPerPixel(target.format);
         for (size_t i = 0; i < pixels; ++i)
-            gpu::encodePixel(target.format, gpu::decodePixel(desktopFormat, &presented_[i * from]), &target.mips[0][i * to]);
+            gpu::encodePixel(target.format, gpu::decodePixel(format, &presented_[i * from]), &target.mips[0][i * to]);
     }
 }
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "gpu/texture.h"
+#include "formats/dxgi_format.h"
 
 namespace winsim {
 

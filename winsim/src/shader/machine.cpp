@@ -1,8 +1,9 @@
 #include "shader/machine.h"
 
+#include <algorithm>
+
 #include <immintrin.h>
 
-#include "gpu/sampling.h"
 #include "shader/specialize.h"
 
 namespace winsim::shader {
@@ -17,10 +18,9 @@ void fill(Register& r, uint32_t bits) {
 }  // namespace
 
 Machine::Machine(const Program& program, const std::vector<uint8_t>& constants,
-                 const std::array<gpu::ShaderResource, 2>& resources, const std::array<gpu::SamplerDesc, 2>& samplers,
-                 Specialise specialise)
+                 const TextureUnits* units, Specialise specialise)
     : program_(specialise == Specialise::Yes && specialize(program, constants, specialised_) ? &specialised_ : &program),
-      regs_(program_->registerCount), resources_(resources), samplers_(samplers) {
+      regs_(program_->registerCount), units_(units) {
     for (const auto& [reg, bits] : program_->constants) fill(regs_[reg], bits);
     for (const UniformSource& u : program_->uniforms) fill(regs_[u.reg], uniformBits(u, constants));
 }
@@ -51,9 +51,6 @@ void Machine::run(int groups, const uint16_t* active, uint16_t* alive) {
 
 void Machine::sample(const Op& op, int groups) {
     const uint32_t texture = op.c & 0xFF, sampler = op.c >> 8;
-    static const gpu::ShaderResource none;
-    const gpu::ShaderResource& resource = texture < resources_.size() ? resources_[texture] : none;
-    const gpu::SamplerDesc& desc = samplers_[sampler < samplers_.size() ? sampler : 0];
     for (int g = 0; g < groups; ++g) {
         // Texels go straight into the destination registers, or through a copy that keeps the
         // inactive lanes' values inside loops.
@@ -63,8 +60,13 @@ void Machine::sample(const Op& op, int groups) {
         const Lanes &u = regs_[op.a].group[g], &v = regs_[op.b].group[g];
         const Lanes* lod = op.d != kNone ? &regs_[op.d].group[g] : nullptr;
         static const Lanes kLodZero{};
-        if (op.code == Code::Fetch) gpu::fetchLanes(resource, u.i, v.i, (lod ? lod : &kLodZero)->i, out);
-        else gpu::sampleLanes(resource, desc, lod ? lod->f : nullptr, u.f, v.f, out);
+        if (!units_) {
+            for (float* c : out) std::fill_n(c, kLanes, 0.0f);
+        } else if (op.code == Code::Fetch) {
+            units_->fetch(texture, u.i, v.i, (lod ? lod : &kLodZero)->i, out);
+        } else {
+            units_->sample(texture, sampler, lod ? lod->f : nullptr, u.f, v.f, out);
+        }
         if (!op.masked) continue;
         const Lanes& exec = regs_[kExecRegister].group[g];
         for (uint32_t c = 0; c < 4; ++c) {

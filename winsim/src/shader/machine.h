@@ -8,9 +8,9 @@
 #include <cstring>
 #include <vector>
 
-#include "gpu/draw.h"
 #include "shader/code.h"
 #include "shader/lanes.h"
+#include "shader/texture_units.h"
 
 namespace winsim::shader {
 
@@ -19,8 +19,9 @@ public:
     // A machine runs the program specialised for `constants` (its inputs are in the same
     // registers, its outputs may not be: read them through program()), unless told not to.
     enum class Specialise { Yes, No };
-    Machine(const Program& program, const std::vector<uint8_t>& constants,
-            const std::array<gpu::ShaderResource, 2>& resources, const std::array<gpu::SamplerDesc, 2>& samplers,
+    // Textures are read through `units`, which outlives the machine (null: every texel reads
+    // as zero).
+    Machine(const Program& program, const std::vector<uint8_t>& constants, const TextureUnits* units = nullptr,
             Specialise specialise = Specialise::Yes);
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
@@ -43,8 +44,7 @@ private:
     Program specialised_;
     const Program* program_;
     std::vector<Register> regs_;
-    std::array<gpu::ShaderResource, 2> resources_;
-    std::array<gpu::SamplerDesc, 2> samplers_;
+    const TextureUnits* units_;
 };
 
 // The loop built for AVX-512; only for processors that have it (wideKernelUsable).

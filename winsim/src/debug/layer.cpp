@@ -1,11 +1,11 @@
-#include "gpu/debug.h"
+#include "debug/layer.h"
 
 #include <mutex>
 #include <vector>
 
 #include "winsim/gpu.h"
 
-namespace winsim::gpu {
+namespace winsim::debug {
 namespace {
 struct Layer {
     std::mutex mutex;
@@ -17,25 +17,25 @@ Layer& layer() {
 }
 }  // namespace
 
-void debugMessage(const std::string& call, const std::string& reason) {
+void message(const std::string& call, const std::string& reason) {
     std::lock_guard lock(layer().mutex);
     layer().messages.push_back(call + ": " + reason);
 }
-}  // namespace winsim::gpu
+}  // namespace winsim::debug
 
 namespace winsim {
 int64_t debugMessageCount() {
-    std::lock_guard lock(gpu::layer().mutex);
-    return static_cast<int64_t>(gpu::layer().messages.size());
+    std::lock_guard lock(debug::layer().mutex);
+    return static_cast<int64_t>(debug::layer().messages.size());
 }
 
 std::vector<std::string> debugMessages() {
-    std::lock_guard lock(gpu::layer().mutex);
-    return gpu::layer().messages;
+    std::lock_guard lock(debug::layer().mutex);
+    return debug::layer().messages;
 }
 
 void resetDebugLayer() {
-    std::lock_guard lock(gpu::layer().mutex);
-    gpu::layer().messages.clear();
+    std::lock_guard lock(debug::layer().mutex);
+    debug::layer().messages.clear();
 }
 }  // namespace winsim
