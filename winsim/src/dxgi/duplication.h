@@ -8,7 +8,7 @@
 
 #include "com/object.h"
 #include "d3d11/device.h"
-#include "dxgi/frame_images.h"
+#include "machine/frame_images.h"
 #include "machine/machine.h"
 
 namespace winsim::dxgi {

@@ -1,6 +1,6 @@
-#include "dxgi/frame_images.h"
+#include "machine/frame_images.h"
 
-namespace winsim::dxgi {
+namespace winsim {
 
 std::shared_ptr<gpu::Image> FrameImages::image(const FrameContent& content, const std::function<void(gpu::Image&)>& render) {
     // Readers may share an image: the last one is handed out again while it holds this content.
@@ -47,14 +47,19 @@ std::shared_ptr<FrameImages::Slot> FrameImages::freeSlot(const FrameContent& con
 
 std::shared_ptr<FrameImages::Slot> FrameImages::newSlot() const {
     auto slot = std::make_shared<Slot>();
-    gpu::Image& image = slot->image;
+    slot->image = newImage();
+    return slot;
+}
+
+gpu::Image FrameImages::newImage() const {
+    gpu::Image image;
     image.format = format_;
     image.width = width_;
     image.height = height_;
     image.mipLevels = 1;
     image.allocation = surface_;
     image.mips.emplace_back(size_t{width_} * height_ * gpu::bytesPerPixel(format_));
-    return slot;
+    return image;
 }
 
 std::shared_ptr<gpu::Image> FrameImages::handOut(const std::shared_ptr<Slot>& slot) {
@@ -63,4 +68,4 @@ std::shared_ptr<gpu::Image> FrameImages::handOut(const std::shared_ptr<Slot>& sl
     return std::shared_ptr<gpu::Image>(&slot->image, [slot](gpu::Image*) { slot->held.store(false, std::memory_order_release); });
 }
 
-}  // namespace winsim::dxgi
+}  // namespace winsim

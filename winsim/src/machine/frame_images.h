@@ -1,4 +1,4 @@
-// The desktop images a duplication hands out in its frame textures.
+// The desktop images the compositor hands one duplication, which its frames show.
 //
 // The caller records GPU work that reads a frame (a copy), hands the frame back and acquires the
 // next one before that work has run. So a new frame is never rendered into an image that anyone
@@ -14,7 +14,7 @@
 
 #include "gpu/texture.h"
 
-namespace winsim::dxgi {
+namespace winsim {
 
 // What an image shows: a desktop version as the desktop drew it at one revision and white level.
 struct FrameContent {
@@ -46,6 +46,8 @@ private:
 
     std::shared_ptr<Slot> freeSlot(const FrameContent& content);
     std::shared_ptr<Slot> newSlot() const;
+    // A blank image of the surface's size and format, sharing its allocation.
+    gpu::Image newImage() const;
     static std::shared_ptr<gpu::Image> handOut(const std::shared_ptr<Slot>& slot);
 
     std::shared_ptr<gpu::Allocation> surface_;
@@ -56,4 +58,4 @@ private:
     FrameContent lastContent_;
 };
 
-}  // namespace winsim::dxgi
+}  // namespace winsim
