@@ -2,12 +2,12 @@
 // their update.
 #include <gtest/gtest.h>
 
-#include "dxgi/frame_images.h"
+#include "machine/frame_images.h"
 
 namespace {
 
-using winsim::dxgi::FrameContent;
-using winsim::dxgi::FrameImages;
+using winsim::FrameContent;
+using winsim::FrameImages;
 
 class FrameImagesTest : public ::testing::Test {
 protected:

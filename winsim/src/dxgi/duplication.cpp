@@ -1,48 +1,31 @@
-// Creating a duplication: the runtime's refusals, the choice of the delivered format, and what a
-// duplication holds while it lives (its slot among the output's and the machine's duplications,
-// the desktop surface charged to the ledger).
+// Creating a duplication: the caller's arguments, the machine's refusals in the runtime's codes,
+// and the duplication's description.
 #include "dxgi/duplication.h"
 
-#include <algorithm>
-#include <optional>
+#include <span>
 
-#include "formats/dxgi_format.h"
+#include "machine/duplication_policy.h"
 #include "machine/faults.h"
 
 namespace winsim::dxgi {
 namespace {
 
-constexpr int kMaxDuplications = 4;  // the platform's limit on concurrent duplications
-
-// The adapter whose devices may duplicate `output` (the one that enumerates it, unless another
-// drives it).
-const AdapterState* drivingAdapter(const Machine& machine, const AdapterState& enumerating, const OutputConfig& output) {
-    const auto& adapters = machine.adapters();
-    if (output.drivenByAdapter < 0) return &enumerating;
-    if (output.drivenByAdapter >= static_cast<int>(adapters.size())) return nullptr;
-    return adapters[static_cast<size_t>(output.drivenByAdapter)].get();
+// The code the runtime reports for each refusal.
+HRESULT refusalResult(DuplicationRefusal refusal) {
+    switch (refusal) {
+    case DuplicationRefusal::None: return S_OK;
+    case DuplicationRefusal::OtherAdapter: return DXGI_ERROR_UNSUPPORTED;
+    case DuplicationRefusal::Detached: return DXGI_ERROR_UNSUPPORTED;
+    case DuplicationRefusal::SecureDesktop: return E_ACCESSDENIED;
+    case DuplicationRefusal::AlreadyDuplicated: return E_INVALIDARG;
+    case DuplicationRefusal::LimitReached: return DXGI_ERROR_NOT_CURRENTLY_AVAILABLE;
+    }
+    return E_FAIL;
 }
 
-// The format a duplication delivers: the desktop's when the caller lists it, else B8G8R8A8 when
-// listed; DuplicateOutput (no list) always gets B8G8R8A8.
-std::optional<DXGI_FORMAT> deliveredFormat(DXGI_FORMAT desktop, const DXGI_FORMAT* formats, UINT count) {
-    if (!formats) return DXGI_FORMAT_B8G8R8A8_UNORM;
-    const DXGI_FORMAT* end = formats + count;
-    if (std::find(formats, end, desktop) != end) return desktop;
-    if (std::find(formats, end, DXGI_FORMAT_B8G8R8A8_UNORM) != end) return DXGI_FORMAT_B8G8R8A8_UNORM;
-    return std::nullopt;
-}
-
-// Why the machine refuses a duplication of `output` for a device on `adapter` now, or S_OK.
-HRESULT refusal(const Machine& machine, const AdapterState& enumerating, const OutputState& output,
-                const AdapterState& deviceAdapter) {
-    if (drivingAdapter(machine, enumerating, output.current) != &deviceAdapter) return DXGI_ERROR_UNSUPPORTED;
-    if (!output.current.attached) return DXGI_ERROR_UNSUPPORTED;  // no desktop to duplicate
-    if (machine.secureDesktop) return E_ACCESSDENIED;
-    if (output.duplications > 0) return E_INVALIDARG;  // this process duplicates it already
-    if (machine.activeDuplications >= kMaxDuplications) return DXGI_ERROR_NOT_CURRENTLY_AVAILABLE;
-    return S_OK;
-}
+// DuplicateOutput takes no list: it delivers B8G8R8A8 whatever the desktop's format, as if it
+// accepted that format only.
+constexpr DXGI_FORMAT kPlainFormats[] = {DXGI_FORMAT_B8G8R8A8_UNORM};
 
 }  // namespace
 
@@ -54,50 +37,34 @@ HRESULT duplicateOutput(IDXGIOutput* parent, const std::shared_ptr<Machine>& mac
     auto lock = machine->lock();
     const auto now = Clock::now();
     machine->advance(now);
-    if (HRESULT hr = refusal(*machine, adapter, *output, *device->adapter()); FAILED(hr)) return hr;
-    const OutputConfig& config = output->current;
-    const auto format = deliveredFormat(config.format, formats, formatCount);
+    const AdapterState& deviceAdapter = *device->adapter();
+    if (HRESULT hr = refusalResult(duplicationRefusal(*machine, adapter, *output, deviceAdapter)); FAILED(hr)) return hr;
+    const auto accepted = formats ? std::span<const DXGI_FORMAT>(formats, formatCount) : std::span(kPlainFormats);
+    const auto format = deliveredFormat(output->current.format, accepted);
     if (!format) return DXGI_ERROR_UNSUPPORTED;
-    auto& ledger = device->adapter()->ledger;
-    auto surface = gpu::Allocation::make(ledger, gpu::textureBytes(*format, config.width, config.height, 1));
-    if (!surface) return E_OUTOFMEMORY;
-    if (machine->config().leakPerDuplicationBytes) gpu::Allocation::leak(*ledger, machine->config().leakPerDuplicationBytes);
-    machine->noteDuplication(now);
-    *out = new Duplication(ComPtr<IDXGIOutput>(parent), ComPtr<d3d11::Device>(device), machine, output, std::move(surface),
-                           *format);
+    auto compositor = Compositor::open(machine, output, deviceAdapter, *format, now);
+    if (!compositor) return E_OUTOFMEMORY;
+    *out = new Duplication(ComPtr<IDXGIOutput>(parent), ComPtr<d3d11::Device>(device), machine, std::move(compositor));
     return S_OK;
 }
 
 Duplication::Duplication(ComPtr<IDXGIOutput> parent, ComPtr<d3d11::Device> device, std::shared_ptr<Machine> machine,
-                         std::shared_ptr<OutputState> output, std::shared_ptr<gpu::Allocation> surface, DXGI_FORMAT format)
+                         std::unique_ptr<Compositor> compositor)
     : parent_(std::move(parent)),
       device_(std::move(device)),
       machine_(std::move(machine)),
-      output_(std::move(output)),
-      epoch_(output_->epoch),
-      config_(output_->current),
-      format_(format),
-      images_(std::move(surface), format, config_.width, config_.height) {
-    ++output_->duplications;
-    ++machine_->activeDuplications;
-}
-
-Duplication::~Duplication() {
-    auto lock = machine_->lock();
-    --output_->duplications;
-    --machine_->activeDuplications;
-    machine_->notify();
-}
+      compositor_(std::move(compositor)) {}
 
 void Duplication::GetDesc(DXGI_OUTDUPL_DESC* desc) {
     if (!desc) return;
+    const OutputConfig& config = compositor_->config();
     *desc = DXGI_OUTDUPL_DESC{};
-    desc->ModeDesc.Width = config_.width;
-    desc->ModeDesc.Height = config_.height;
+    desc->ModeDesc.Width = config.width;
+    desc->ModeDesc.Height = config.height;
     desc->ModeDesc.RefreshRate = DXGI_RATIONAL{60, 1};
-    desc->ModeDesc.Format = format_;
+    desc->ModeDesc.Format = compositor_->format();
     desc->ModeDesc.ScanlineOrdering = DXGI_MODE_SCANLINE_ORDER_PROGRESSIVE;
-    desc->Rotation = config_.rotation;
+    desc->Rotation = config.rotation;
     desc->DesktopImageInSystemMemory = FALSE;
 }
 

@@ -1,5 +1,6 @@
-// Desktop duplication of one output for one Direct3D 11 device: frames of the output's desktop
-// in the delivered format, pointer positions and shapes, and lost access once the output changes.
+// Desktop duplication of one output for one Direct3D 11 device: the machine's compositor makes
+// the frames, pointer positions and shapes; this object checks the caller's arguments, reports
+// them in DXGI's terms and hands frames out as textures of the device.
 #pragma once
 #include <memory>
 
@@ -8,7 +9,7 @@
 
 #include "com/object.h"
 #include "d3d11/device.h"
-#include "dxgi/frame_images.h"
+#include "machine/compositor.h"
 #include "machine/machine.h"
 
 namespace winsim::dxgi {
@@ -25,10 +26,8 @@ HRESULT duplicateOutput(IDXGIOutput* parent, const std::shared_ptr<Machine>& mac
 class Duplication final : public com::Object<Duplication, IDXGIOutputDuplication> {
 public:
     static constexpr const char* kKind = "IDXGIOutputDuplication";
-    // Registers with the output and the machine; the machine's lock is held.
     Duplication(ComPtr<IDXGIOutput> parent, ComPtr<d3d11::Device> device, std::shared_ptr<Machine> machine,
-                std::shared_ptr<OutputState> output, std::shared_ptr<gpu::Allocation> surface, DXGI_FORMAT format);
-    ~Duplication() override;
+                std::unique_ptr<Compositor> compositor);
 
     HRESULT STDMETHODCALLTYPE GetParent(REFIID riid, void** parent) override { return parent_->QueryInterface(riid, parent); }
     void STDMETHODCALLTYPE GetDesc(DXGI_OUTDUPL_DESC* desc) override;
@@ -39,39 +38,13 @@ public:
     HRESULT STDMETHODCALLTYPE ReleaseFrame() override;
 
 private:
-    // What changed since the last frame (the machine's lock is held).
-    struct Update {
-        uint64_t version = 0;
-        bool desktop = false;
-        bool pointer = false;
-        bool shape = false;
-        bool over = false;  // the pointer shows over this output
-        bool any() const { return desktop || pointer; }
-    };
-    Update pending(Clock::time_point now) const;
-    HRESULT deliver(const Update& update, Clock::time_point now, DXGI_OUTDUPL_FRAME_INFO& info, IDXGIResource** resource);
-    // The desktop at `version` as it is drawn now, and how to draw it.
-    FrameContent content(uint64_t version) const;
-    void draw(gpu::Image& target, uint64_t version) const;
+    HRESULT deliver(NextFrame frame, DXGI_OUTDUPL_FRAME_INFO& info, IDXGIResource** resource);
 
     ComPtr<IDXGIOutput> parent_;
     ComPtr<d3d11::Device> device_;
     std::shared_ptr<Machine> machine_;
-    std::shared_ptr<OutputState> output_;
-    // Fixed at creation: any change to them costs access.
-    const uint64_t epoch_;
-    const OutputConfig config_;
-    const DXGI_FORMAT format_;
-
-    // Guarded by the machine's lock:
-    FrameImages images_;
-    bool delivered_ = false;  // a frame was delivered
-    bool frameHeld_ = false;
-    uint64_t lastVersion_ = 0;
-    uint64_t seenMoves_ = 0;
-    uint64_t seenShapes_ = 0;
-    bool wasOver_ = false;
-    CursorShape shape_;  // the shape as of the last frame that reported one
+    std::unique_ptr<Compositor> compositor_;
+    bool frameHeld_ = false;  // guarded by the machine's lock
 };
 
 }  // namespace winsim::dxgi

@@ -1,6 +1,6 @@
-#include "dxgi/frame_images.h"
+#include "machine/frame_images.h"
 
-namespace winsim::dxgi {
+namespace winsim {
 
 std::shared_ptr<gpu::Image> FrameImages::image(const FrameContent& content, const std::function<void(gpu::Image&)>& render) {
     // Readers may share an image: the last one is handed out again while it holds this content.
@@ -12,7 +12,7 @@ std::shared_ptr<gpu::Image> FrameImages::image(const FrameContent& content, cons
         if (pool_.size() < kPoolSize) pool_.push_back(slot);
     }
     if (!(slot->content == content)) {
-        render(slot->image);
+        render(*slot->image);
         slot->content = content;
     }
     auto image = handOut(slot);
@@ -31,7 +31,7 @@ void FrameImages::prepare(const FrameContent& content, const std::function<void(
         if (pool_.size() >= kPoolSize) return;
         pool_.push_back(target = newSlot());
     }
-    render(target->image);
+    render(*target->image);
     target->content = content;
 }
 
@@ -47,20 +47,14 @@ std::shared_ptr<FrameImages::Slot> FrameImages::freeSlot(const FrameContent& con
 
 std::shared_ptr<FrameImages::Slot> FrameImages::newSlot() const {
     auto slot = std::make_shared<Slot>();
-    gpu::Image& image = slot->image;
-    image.format = gpuFormat(format_);
-    image.width = width_;
-    image.height = height_;
-    image.mipLevels = 1;
-    image.allocation = surface_;
-    image.mips.emplace_back(size_t{width_} * height_ * gpu::bytesPerPixel(format_));
+    slot->image = gpu::makeImage({gpuFormat(format_), width_, height_, 1}, surface_);  // shares the surface
     return slot;
 }
 
 std::shared_ptr<gpu::Image> FrameImages::handOut(const std::shared_ptr<Slot>& slot) {
     slot->held.store(true, std::memory_order_relaxed);
     // The pointer aliases the slot's image and keeps the slot (and so the surface) alive.
-    return std::shared_ptr<gpu::Image>(&slot->image, [slot](gpu::Image*) { slot->held.store(false, std::memory_order_release); });
+    return std::shared_ptr<gpu::Image>(slot->image.get(), [slot](gpu::Image*) { slot->held.store(false, std::memory_order_release); });
 }
 
-}  // namespace winsim::dxgi
+}  // namespace winsim

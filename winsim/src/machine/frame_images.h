@@ -1,4 +1,4 @@
-// The desktop images a duplication hands out in its frame textures.
+// The desktop images the compositor hands one duplication, which its frames show.
 //
 // The caller records GPU work that reads a frame (a copy), hands the frame back and acquires the
 // next one before that work has run. So a new frame is never rendered into an image that anyone
@@ -14,7 +14,7 @@
 
 #include "formats/dxgi_format.h"
 
-namespace winsim::dxgi {
+namespace winsim {
 
 // What an image shows: a desktop version as the desktop drew it at one revision and white level.
 struct FrameContent {
@@ -38,7 +38,7 @@ public:
 
 private:
     struct Slot {
-        gpu::Image image;
+        std::shared_ptr<gpu::Image> image;
         FrameContent content;
         std::atomic<bool> held{false};  // cleared (release) by whoever drops the last pointer
     };
@@ -56,4 +56,4 @@ private:
     FrameContent lastContent_;
 };
 
-}  // namespace winsim::dxgi
+}  // namespace winsim

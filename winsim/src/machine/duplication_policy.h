@@ -1,0 +1,35 @@
+// Whether the machine lets a process duplicate an output, and in which format it delivers the
+// desktop when it does.
+#pragma once
+#include <optional>
+#include <span>
+
+#include <dxgiformat.h>
+
+#include "machine/machine.h"
+
+namespace winsim {
+
+// Why a duplication is refused.
+enum class DuplicationRefusal {
+    None,
+    OtherAdapter,       // the device is not on the adapter that drives the output
+    Detached,           // the output shows no desktop
+    SecureDesktop,      // the secure desktop is showing
+    AlreadyDuplicated,  // this process duplicates the output already
+    LimitReached,       // as many duplications run as the platform allows at once
+};
+
+// The platform's limit on concurrent duplications.
+inline constexpr int kMaxDuplications = 4;
+
+// Why the machine refuses a duplication of `output` (enumerated by `enumerating`) for a device on
+// `deviceAdapter` now (lock held).
+DuplicationRefusal duplicationRefusal(const Machine& machine, const AdapterState& enumerating, const OutputState& output,
+                                      const AdapterState& deviceAdapter);
+
+// The format a duplication delivers given the formats its caller accepts: the desktop's when
+// accepted, else B8G8R8A8 when accepted, else none.
+std::optional<DXGI_FORMAT> deliveredFormat(DXGI_FORMAT desktop, std::span<const DXGI_FORMAT> accepted);
+
+}  // namespace winsim
