@@ -4,6 +4,8 @@
 // QueryInterface walks, and gives it an ID derived from its name. Only uniqueness of the IDs
 // matters inside winsim.
 #pragma once
+#include <type_traits>
+
 #include "guiddef.h"
 #include "windef.h"
 #include "winerror.h"
@@ -39,7 +41,15 @@ struct InterfaceTraits;  // specialised by WINSIM_INTERFACE for every interface
     };                                                                       \
     }
 
-#define __uuidof(I) (::winsim::InterfaceTraits<I>::iid)
+namespace winsim {
+// The interface a __uuidof operand names: an interface type, or an expression of interface type
+// or pointer type (`__uuidof(device)`, `__uuidof(**pp)`).
+template <class X>
+using InterfaceOf = std::remove_cv_t<std::remove_pointer_t<std::remove_cvref_t<X>>>;
+}  // namespace winsim
+
+// __typeof__ takes a type as well as an expression, as __uuidof does.
+#define __uuidof(X) (::winsim::InterfaceTraits<::winsim::InterfaceOf<__typeof__(X)>>::iid)
 
 struct IUnknown {
     virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) = 0;
@@ -56,16 +66,11 @@ protected:
 };
 WINSIM_INTERFACE(IUnknown, void)
 
-namespace winsim {
+// IID_PPV_ARGS(&p) for a raw interface pointer; wrl/client.h adds the overload for a ComPtr.
 template <class T>
-void** ppvArgs(T** pp) {
-    static_assert(sizeof(static_cast<IUnknown*>(*pp)) == sizeof(void*), "IID_PPV_ARGS needs a COM interface");
+void** IID_PPV_ARGS_Helper(T** pp) {
+    static_assert(std::is_base_of_v<IUnknown, T>, "IID_PPV_ARGS needs a COM interface");
     return reinterpret_cast<void**>(pp);
 }
-template <class T>
-constexpr const GUID& iidOfPointee(T**) {
-    return InterfaceTraits<T>::iid;
-}
-}  // namespace winsim
 
-#define IID_PPV_ARGS(pp) ::winsim::iidOfPointee(pp), ::winsim::ppvArgs(pp)
+#define IID_PPV_ARGS(ppType) __uuidof(**(ppType)), IID_PPV_ARGS_Helper(ppType)

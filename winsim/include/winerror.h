@@ -5,6 +5,33 @@
 #define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
 #define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
 #define HRESULT_CODE(hr) ((hr) & 0xFFFF)
+#define HRESULT_FACILITY(hr) (((hr) >> 16) & 0x1FFF)
+#define HRESULT_SEVERITY(hr) ((static_cast<uint32_t>(hr) >> 31) & 0x1)
+#define MAKE_HRESULT(severity, facility, code)                                                              \
+    static_cast<HRESULT>((static_cast<uint32_t>(severity) << 31) | (static_cast<uint32_t>(facility) << 16) | \
+                         static_cast<uint32_t>(code))
+
+#define SEVERITY_SUCCESS 0
+#define SEVERITY_ERROR 1
+
+#define FACILITY_NULL 0
+#define FACILITY_RPC 1
+#define FACILITY_DISPATCH 2
+#define FACILITY_STORAGE 3
+#define FACILITY_ITF 4
+#define FACILITY_WIN32 7
+#define FACILITY_WINDOWS 8
+#define FACILITY_DXGI 0x87A
+#define FACILITY_DXGI_DDI 0x87B
+#define FACILITY_DIRECT3D11 0x87C
+#define FACILITY_DIRECT3D12 0x87E
+
+// A Win32 error code as an HRESULT: zero and negative values stay as they are.
+inline HRESULT HRESULT_FROM_WIN32(unsigned long error) {
+    return static_cast<HRESULT>(error) <= 0
+               ? static_cast<HRESULT>(error)
+               : static_cast<HRESULT>((error & 0x0000FFFFu) | (FACILITY_WIN32 << 16) | 0x80000000u);
+}
 
 #define S_OK static_cast<HRESULT>(0)
 #define S_FALSE static_cast<HRESULT>(1)

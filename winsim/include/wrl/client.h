@@ -1,5 +1,6 @@
-// Microsoft::WRL::ComPtr, the subset the project uses.
+// Microsoft::WRL::ComPtr: a smart pointer that holds one reference to a COM interface.
 #pragma once
+#include <cstddef>
 #include <type_traits>
 #include <utility>
 
@@ -8,26 +9,69 @@
 namespace Microsoft::WRL {
 
 template <class T>
+class ComPtr;
+
+namespace Details {
+
+// What `&comPtr` gives: it converts to the pointer out-parameters COM calls take, releasing what
+// the ComPtr held first, so that `factory->EnumAdapters1(0, &adapter)` and `IID_PPV_ARGS(&p)`
+// never leak a reference.
+template <class T>
+class ComPtrRef {
+public:
+    using InterfaceType = typename T::InterfaceType;
+
+    explicit ComPtrRef(T* ptr) noexcept : ptr_(ptr) {}
+
+    operator T*() noexcept {  // as ComPtr<I>*: emptied, as an out-parameter is
+        *ptr_ = nullptr;
+        return ptr_;
+    }
+    operator InterfaceType**() noexcept { return ptr_->ReleaseAndGetAddressOf(); }
+    operator void**() const noexcept { return reinterpret_cast<void**>(ptr_->ReleaseAndGetAddressOf()); }
+    template <class U = InterfaceType,
+              class = std::enable_if_t<!std::is_same_v<U, IUnknown> && std::is_base_of_v<IUnknown, U>>>
+    operator IUnknown**() const noexcept {
+        return reinterpret_cast<IUnknown**>(ptr_->ReleaseAndGetAddressOf());
+    }
+
+    InterfaceType* operator*() noexcept { return ptr_->Get(); }
+    InterfaceType* const* GetAddressOf() const noexcept { return ptr_->GetAddressOf(); }
+    InterfaceType** ReleaseAndGetAddressOf() noexcept { return ptr_->ReleaseAndGetAddressOf(); }
+
+private:
+    T* ptr_;
+};
+
+}  // namespace Details
+
+template <class T>
 class ComPtr {
 public:
     using InterfaceType = T;
 
     ComPtr() noexcept = default;
     ComPtr(std::nullptr_t) noexcept {}
-    ComPtr(T* p) noexcept : ptr_(p) { addRef(); }
+    template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+    ComPtr(U* p) noexcept : ptr_(p) {
+        addRef();
+    }
     ComPtr(const ComPtr& other) noexcept : ptr_(other.ptr_) { addRef(); }
     ComPtr(ComPtr&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
     template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
     ComPtr(const ComPtr<U>& other) noexcept : ptr_(other.Get()) {
         addRef();
     }
+    template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+    ComPtr(ComPtr<U>&& other) noexcept : ptr_(other.Detach()) {}
     ~ComPtr() { release(); }
 
     ComPtr& operator=(std::nullptr_t) noexcept {
         release();
         return *this;
     }
-    ComPtr& operator=(T* p) noexcept {
+    template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+    ComPtr& operator=(U* p) noexcept {
         ComPtr(p).Swap(*this);
         return *this;
     }
@@ -39,10 +83,22 @@ public:
         ComPtr(std::move(other)).Swap(*this);
         return *this;
     }
+    template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+    ComPtr& operator=(const ComPtr<U>& other) noexcept {
+        ComPtr(other).Swap(*this);
+        return *this;
+    }
+    template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+    ComPtr& operator=(ComPtr<U>&& other) noexcept {
+        ComPtr(std::move(other)).Swap(*this);
+        return *this;
+    }
 
     T* Get() const noexcept { return ptr_; }
     T* operator->() const noexcept { return ptr_; }
     explicit operator bool() const noexcept { return ptr_ != nullptr; }
+    Details::ComPtrRef<ComPtr> operator&() noexcept { return Details::ComPtrRef<ComPtr>(this); }
+    T* const* operator&() const noexcept { return &ptr_; }
     T* const* GetAddressOf() const noexcept { return &ptr_; }
     T** GetAddressOf() noexcept { return &ptr_; }
     T** ReleaseAndGetAddressOf() noexcept {
@@ -56,19 +112,32 @@ public:
     }
     T* Detach() noexcept { return std::exchange(ptr_, nullptr); }
     void Swap(ComPtr& other) noexcept { std::swap(ptr_, other.ptr_); }
+    void Swap(ComPtr&& other) noexcept { std::swap(ptr_, other.ptr_); }
 
+    // QueryInterface into another ComPtr, which is released first.
     template <class U>
     HRESULT As(ComPtr<U>* out) const noexcept {
         return ptr_->QueryInterface(__uuidof(U), reinterpret_cast<void**>(out->ReleaseAndGetAddressOf()));
     }
+    template <class U>
+    HRESULT As(Details::ComPtrRef<ComPtr<U>> out) const noexcept {
+        return ptr_->QueryInterface(__uuidof(U), static_cast<void**>(out));
+    }
+    HRESULT AsIID(REFIID riid, ComPtr<IUnknown>* out) const noexcept {
+        return ptr_->QueryInterface(riid, reinterpret_cast<void**>(out->ReleaseAndGetAddressOf()));
+    }
+
+    // One more reference to the caller, as the pointer itself or through QueryInterface.
     HRESULT CopyTo(T** out) const noexcept {
         addRef();
         *out = ptr_;
         return S_OK;
     }
-
-    friend bool operator==(const ComPtr& a, std::nullptr_t) noexcept { return a.ptr_ == nullptr; }
-    friend bool operator==(const ComPtr& a, const ComPtr& b) noexcept { return a.ptr_ == b.ptr_; }
+    HRESULT CopyTo(REFIID riid, void** out) const noexcept { return ptr_->QueryInterface(riid, out); }
+    template <class U>
+    HRESULT CopyTo(U** out) const noexcept {
+        return ptr_->QueryInterface(__uuidof(U), reinterpret_cast<void**>(out));
+    }
 
 private:
     void addRef() const noexcept {
@@ -82,4 +151,28 @@ private:
     T* ptr_ = nullptr;
 };
 
+// Two ComPtrs are equal when they hold the same pointer, converted to one of their types as raw
+// pointers would be.
+template <class T, class U>
+bool operator==(const ComPtr<T>& a, const ComPtr<U>& b) noexcept {
+    static_assert(std::is_base_of_v<T, U> || std::is_base_of_v<U, T>, "T and U are not related");
+    return a.Get() == b.Get();
+}
+template <class T>
+bool operator==(const ComPtr<T>& a, std::nullptr_t) noexcept {
+    return a.Get() == nullptr;
+}
+template <class T, class U>
+bool operator<(const ComPtr<T>& a, const ComPtr<U>& b) noexcept {
+    static_assert(std::is_base_of_v<T, U> || std::is_base_of_v<U, T>, "T and U are not related");
+    return a.Get() < b.Get();
+}
+
 }  // namespace Microsoft::WRL
+
+// IID_PPV_ARGS(&comPtr): the ComPtr is released before the call fills it.
+template <class T>
+void** IID_PPV_ARGS_Helper(Microsoft::WRL::Details::ComPtrRef<T> pp) {
+    static_assert(std::is_base_of_v<IUnknown, typename T::InterfaceType>, "IID_PPV_ARGS needs a COM interface");
+    return pp;
+}

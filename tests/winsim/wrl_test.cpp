@@ -1,0 +1,106 @@
+// ComPtr and IID_PPV_ARGS as Windows code uses them: `&p` as an out-parameter, As, CopyTo,
+// Attach/Detach/Swap, comparisons and __uuidof on types and expressions. Written as it would be
+// for the real SDK; only the live-object counts come from winsim's control API.
+#include <dxgi1_6.h>
+#include <wrl/client.h>
+
+#include <map>
+
+#include "support/winsim_fixture.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+class ComPtrTest : public WinsimTest {};
+
+TEST_F(ComPtrTest, AddressOfReleasesWhatWasHeldBeforeTheCallFillsIt) {
+    ComPtr<IDXGIFactory1> factory;
+    ASSERT_EQ(CreateDXGIFactory1(IID_PPV_ARGS(&factory)), S_OK);
+    ComPtr<IDXGIAdapter1> adapter;
+    ASSERT_EQ(factory->EnumAdapters1(0, &adapter), S_OK);
+    const int64_t live = winsim::liveObjectCount();
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(factory->EnumAdapters1(0, &adapter), S_OK);  // each call drops the last
+    EXPECT_EQ(winsim::liveObjectCount(), live);
+    ComPtr<IDXGIOutput> output;
+    ASSERT_EQ(adapter->EnumOutputs(0, &output), S_OK);
+    EXPECT_EQ(adapter->EnumOutputs(99, &output), DXGI_ERROR_NOT_FOUND);
+    EXPECT_FALSE(output);  // released before the call, left empty by the failure
+    ASSERT_EQ(factory->EnumAdapters1(0, &adapter), S_OK);
+    ASSERT_EQ(adapter->QueryInterface(IID_PPV_ARGS(&output)), E_NOINTERFACE);
+    EXPECT_EQ(output, nullptr);
+    adapter.Reset();
+    factory.Reset();
+    EXPECT_EQ(winsim::liveObjectCount(), 0) << winsim::leakReport();
+}
+
+TEST_F(ComPtrTest, AsAndCopyToQueryAndCountReferences) {
+    ComPtr<IDXGIFactory1> factory;
+    ASSERT_EQ(CreateDXGIFactory1(IID_PPV_ARGS(&factory)), S_OK);
+    ComPtr<IDXGIAdapter1> adapter;
+    ASSERT_EQ(factory->EnumAdapters1(0, &adapter), S_OK);
+
+    ComPtr<IDXGIAdapter3> adapter3;
+    ASSERT_EQ(adapter.As(&adapter3), S_OK);
+    ComPtr<IDXGIAdapter> base;
+    ASSERT_EQ(adapter3.As(&base), S_OK);
+    EXPECT_EQ(base, adapter);  // the one object behind every interface
+    ComPtr<IDXGIOutput> notAnAdapter;
+    EXPECT_EQ(adapter.As(&notAnAdapter), E_NOINTERFACE);
+    EXPECT_EQ(notAnAdapter, nullptr);
+
+    ComPtr<IUnknown> unknown1, unknown2;
+    ASSERT_EQ(adapter.AsIID(__uuidof(IUnknown), &unknown1), S_OK);
+    ASSERT_EQ(adapter3.As(&unknown2), S_OK);
+    EXPECT_EQ(unknown1, unknown2);  // IUnknown identity
+
+    adapter->AddRef();
+    const ULONG held = adapter->Release();  // the references the ComPtrs hold
+    IDXGIAdapter1* raw = nullptr;
+    ASSERT_EQ(adapter.CopyTo(&raw), S_OK);
+    IDXGIAdapter2* raw2 = nullptr;
+    ASSERT_EQ(adapter.CopyTo(&raw2), S_OK);
+    void* rawVoid = nullptr;
+    ASSERT_EQ(adapter.CopyTo(__uuidof(IDXGIAdapter), &rawVoid), S_OK);
+    // Each CopyTo handed out one reference of its own.
+    EXPECT_EQ(raw->Release(), held + 2);
+    EXPECT_EQ(raw2->Release(), held + 1);
+    EXPECT_EQ(static_cast<IDXGIAdapter*>(rawVoid)->Release(), held);
+}
+
+TEST_F(ComPtrTest, AttachDetachSwapAndComparisons) {
+    ComPtr<IDXGIFactory1> factory;
+    ASSERT_EQ(CreateDXGIFactory1(IID_PPV_ARGS(&factory)), S_OK);
+    ComPtr<IDXGIAdapter1> a, b;
+    ASSERT_EQ(factory->EnumAdapters1(0, &a), S_OK);
+    EXPECT_TRUE(a);
+    EXPECT_FALSE(b);
+    EXPECT_NE(a, b);
+    EXPECT_TRUE(b == nullptr && nullptr == b && a != nullptr);
+
+    IDXGIAdapter1* raw = a.Detach();
+    EXPECT_FALSE(a);
+    b.Attach(raw);  // takes the reference over without adding one
+    a.Swap(b);
+    EXPECT_EQ(a.Get(), raw);
+    EXPECT_FALSE(b);
+
+    ComPtr<IDXGIAdapter> widened = a;  // a derived interface converts to its base
+    EXPECT_EQ(widened, a);
+    std::map<ComPtr<IDXGIAdapter1>, int> byPointer{{a, 1}};  // ordered, as containers need
+    EXPECT_EQ(byPointer.count(a), 1u);
+    ComPtr<IDXGIAdapter> moved = std::move(a);
+    EXPECT_FALSE(a);
+    EXPECT_EQ(moved, widened);
+}
+
+TEST(Uuidof, NamesTheInterfaceOfATypeOrAnExpression) {
+    IDXGIAdapter1* pointer = nullptr;
+    ComPtr<IDXGIOutput6> output;
+    EXPECT_EQ(__uuidof(pointer), __uuidof(IDXGIAdapter1));
+    EXPECT_EQ(__uuidof(*pointer), __uuidof(IDXGIAdapter1));
+    EXPECT_EQ(__uuidof(output.Get()), __uuidof(IDXGIOutput6));
+    EXPECT_FALSE(__uuidof(IDXGIAdapter1) == __uuidof(IDXGIAdapter));
+}
+
+}  // namespace
