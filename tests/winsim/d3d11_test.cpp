@@ -24,6 +24,28 @@ TEST_F(D3D11Test, DeviceIsChargedItsBaselineUntilItsContextGoesToo) {
     EXPECT_EQ(winsim::vramUsage(0), 0u);
 }
 
+TEST_F(D3D11Test, TheDeviceHasOneImmediateContextWhileAnyoneHoldsIt) {
+    ComPtr<ID3D11DeviceContext> again;
+    device->GetImmediateContext(&again);
+    EXPECT_EQ(again, context);  // the context D3D11CreateDevice gave
+    ComPtr<IUnknown> a, b;
+    ASSERT_EQ(again.As(&a), S_OK);
+    ASSERT_EQ(context4.As(&b), S_OK);
+    EXPECT_EQ(a, b);
+    const int64_t live = winsim::liveObjectCount();
+    a.Reset();
+    b.Reset();
+    again.Reset();
+    context4.Reset();
+    context.Reset();
+    EXPECT_EQ(winsim::liveObjectCount(), live - 1);  // the last reference took the context
+    device->GetImmediateContext(&context);  // a new one, which works
+    ASSERT_TRUE(context);
+    EXPECT_EQ(winsim::liveObjectCount(), live);
+    context->Flush();
+    ASSERT_EQ(context.As(&context4), S_OK);
+}
+
 TEST_F(D3D11Test, CreationChecksDriverTypeLevelsAndFaults) {
     ComPtr<ID3D11Device> other;
     auto create = [&](IDXGIAdapter* a, D3D_DRIVER_TYPE type, const D3D_FEATURE_LEVEL* levels, UINT count,

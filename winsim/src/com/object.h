@@ -38,6 +38,14 @@ public:
         return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    // One more reference unless the last one has gone (the object is being destroyed): for a
+    // holder of a plain pointer that must hand out the same object while it lives.
+    bool tryAddRef() {
+        ULONG refs = refs_.load();
+        while (refs != 0)
+            if (refs_.compare_exchange_weak(refs, refs + 1)) return true;
+        return false;
+    }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --refs_;
         if (left == 0) delete this;

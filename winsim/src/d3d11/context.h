@@ -11,6 +11,7 @@ class Context final : public com::Object<Context, ID3D11DeviceContext4> {
 public:
     static constexpr const char* kKind = "ID3D11DeviceContext";
     explicit Context(ComPtr<Device> device) : device_(std::move(device)) {}
+    ~Context() override { device_->forgetImmediateContext(this); }
 
     bool hides(REFIID riid) const;
     void STDMETHODCALLTYPE GetDevice(ID3D11Device** device) override { handOutDevice(device_, device); }

@@ -52,9 +52,17 @@ bool Context::hides(REFIID riid) const {
     return !device_->adapter()->config.exposesContext4 && IsEqualIID(riid, __uuidof(ID3D11DeviceContext4));
 }
 
+// The device has one immediate context: every call hands out the same object while anyone holds it.
 void Device::GetImmediateContext(ID3D11DeviceContext** context) {
-    // Every context object of a device shares the device's one immediate-context state.
-    *context = new Context(ComPtr<Device>(this));
+    if (!context) return;
+    std::lock_guard lock(immediateMutex_);
+    if (!immediate_ || !immediate_->tryAddRef()) immediate_ = new Context(ComPtr<Device>(this));
+    *context = immediate_;
+}
+
+void Device::forgetImmediateContext(const Context* context) {
+    std::lock_guard lock(immediateMutex_);
+    if (immediate_ == context) immediate_ = nullptr;
 }
 
 Device* deviceOf(IUnknown* object) {
@@ -110,7 +118,7 @@ HRESULT WINAPI D3D11CreateDevice(IDXGIAdapter* adapterObject, D3D_DRIVER_TYPE dr
     if (!baseline) return E_OUTOFMEMORY;
     d3d11::ComPtr<d3d11::Device> created;
     created.Attach(new d3d11::Device(std::move(adapter), std::move(baseline), *level, flags));
-    if (immediateContext) *immediateContext = new d3d11::Context(created);
+    if (immediateContext) created->GetImmediateContext(immediateContext);
     if (device) *device = created.Detach();
     return S_OK;
 }

@@ -2,6 +2,7 @@
 // immediate context's state and its GPU queue.
 #pragma once
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include <d3d11_4.h>
@@ -15,6 +16,8 @@
 #include "machine/machine.h"
 
 namespace winsim::d3d11 {
+
+class Context;
 
 using Microsoft::WRL::ComPtr;
 
@@ -54,6 +57,8 @@ public:
                                           void** fence) override;
 
     const std::shared_ptr<AdapterState>& adapter() const { return adapter_; }
+    // Called by the immediate context as it goes, so that the next GetImmediateContext makes a new one.
+    void forgetImmediateContext(const Context* context);
     ContextState& contextState() { return context_; }
     gpu::Queue& queue() { return queue_; }
 
@@ -63,6 +68,8 @@ private:
     const D3D_FEATURE_LEVEL level_;
     const UINT flags_;
     ContextState context_;
+    std::mutex immediateMutex_;
+    Context* immediate_ = nullptr;  // not a reference: the context holds the device
     gpu::Queue queue_;  // declared last: stopped (its pending work dropped) before the rest goes
 };
 
