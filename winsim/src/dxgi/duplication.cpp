@@ -5,7 +5,6 @@
 #include <span>
 
 #include "machine/duplication_policy.h"
-#include "machine/faults.h"
 
 namespace winsim::dxgi {
 namespace {
@@ -14,7 +13,7 @@ namespace {
 HRESULT refusalResult(DuplicationRefusal refusal) {
     switch (refusal) {
     case DuplicationRefusal::None: return S_OK;
-    case DuplicationRefusal::OtherAdapter: return DXGI_ERROR_UNSUPPORTED;
+    case DuplicationRefusal::OtherAdapter:
     case DuplicationRefusal::Detached: return DXGI_ERROR_UNSUPPORTED;
     case DuplicationRefusal::SecureDesktop: return E_ACCESSDENIED;
     case DuplicationRefusal::AlreadyDuplicated: return E_INVALIDARG;
