@@ -242,56 +242,56 @@ struct ID3D11DepthStencilView;
 struct ID3D11DeviceChild : IUnknown {
     virtual void STDMETHODCALLTYPE GetDevice(ID3D11Device** device) = 0;
 };
-WINSIM_INTERFACE(ID3D11DeviceChild, IUnknown)
+WINSIM_INTERFACE(ID3D11DeviceChild, IUnknown, "1841e5c8-16b0-489b-bcc8-44cfb0d5deae")
 
 struct ID3D11Resource : ID3D11DeviceChild {
     virtual void STDMETHODCALLTYPE GetType(D3D11_RESOURCE_DIMENSION* dimension) = 0;
 };
-WINSIM_INTERFACE(ID3D11Resource, ID3D11DeviceChild)
+WINSIM_INTERFACE(ID3D11Resource, ID3D11DeviceChild, "dc8e63f3-d12b-4952-b47b-5e45026a862d")
 
 struct ID3D11Buffer : ID3D11Resource {
     virtual void STDMETHODCALLTYPE GetDesc(D3D11_BUFFER_DESC* desc) = 0;
 };
-WINSIM_INTERFACE(ID3D11Buffer, ID3D11Resource)
+WINSIM_INTERFACE(ID3D11Buffer, ID3D11Resource, "48570b85-d1ee-4fcd-a250-eb350722b037")
 
 struct ID3D11Texture2D : ID3D11Resource {
     virtual void STDMETHODCALLTYPE GetDesc(D3D11_TEXTURE2D_DESC* desc) = 0;
 };
-WINSIM_INTERFACE(ID3D11Texture2D, ID3D11Resource)
+WINSIM_INTERFACE(ID3D11Texture2D, ID3D11Resource, "6f15aaf2-d208-4e89-9ab4-489535d34f9c")
 
 struct ID3D11View : ID3D11DeviceChild {
     virtual void STDMETHODCALLTYPE GetResource(ID3D11Resource** resource) = 0;
 };
-WINSIM_INTERFACE(ID3D11View, ID3D11DeviceChild)
+WINSIM_INTERFACE(ID3D11View, ID3D11DeviceChild, "839d1216-bb2e-412b-b7f4-a9dbebe08ed1")
 
 struct ID3D11RenderTargetView : ID3D11View {
     virtual void STDMETHODCALLTYPE GetDesc(D3D11_RENDER_TARGET_VIEW_DESC* desc) = 0;
 };
-WINSIM_INTERFACE(ID3D11RenderTargetView, ID3D11View)
+WINSIM_INTERFACE(ID3D11RenderTargetView, ID3D11View, "dfdba067-0b8d-4865-875b-d7b4516cc164")
 
 struct ID3D11ShaderResourceView : ID3D11View {
     virtual void STDMETHODCALLTYPE GetDesc(D3D11_SHADER_RESOURCE_VIEW_DESC* desc) = 0;
 };
-WINSIM_INTERFACE(ID3D11ShaderResourceView, ID3D11View)
+WINSIM_INTERFACE(ID3D11ShaderResourceView, ID3D11View, "b0e06fe0-8192-4e1a-b1ca-36d7414710b2")
 
 struct ID3D11VertexShader : ID3D11DeviceChild {};
-WINSIM_INTERFACE(ID3D11VertexShader, ID3D11DeviceChild)
+WINSIM_INTERFACE(ID3D11VertexShader, ID3D11DeviceChild, "3b301d64-d678-4289-8897-22f8928b72f3")
 
 struct ID3D11PixelShader : ID3D11DeviceChild {};
-WINSIM_INTERFACE(ID3D11PixelShader, ID3D11DeviceChild)
+WINSIM_INTERFACE(ID3D11PixelShader, ID3D11DeviceChild, "ea82e40d-51dc-4f33-93d4-db7c9125ae8c")
 
 struct ID3D11InputLayout : ID3D11DeviceChild {};
-WINSIM_INTERFACE(ID3D11InputLayout, ID3D11DeviceChild)
+WINSIM_INTERFACE(ID3D11InputLayout, ID3D11DeviceChild, "e4819ddc-4cf0-4025-bd26-5de82a3e07b7")
 
 struct ID3D11BlendState : ID3D11DeviceChild {
     virtual void STDMETHODCALLTYPE GetDesc(D3D11_BLEND_DESC* desc) = 0;
 };
-WINSIM_INTERFACE(ID3D11BlendState, ID3D11DeviceChild)
+WINSIM_INTERFACE(ID3D11BlendState, ID3D11DeviceChild, "75b68faa-347d-4159-8f45-a0640f01cd9a")
 
 struct ID3D11SamplerState : ID3D11DeviceChild {
     virtual void STDMETHODCALLTYPE GetDesc(D3D11_SAMPLER_DESC* desc) = 0;
 };
-WINSIM_INTERFACE(ID3D11SamplerState, ID3D11DeviceChild)
+WINSIM_INTERFACE(ID3D11SamplerState, ID3D11DeviceChild, "da6fea51-564c-4487-9810-f0d0f9b4e3a5")
 
 struct ID3D11DeviceContext : ID3D11DeviceChild {
     virtual void STDMETHODCALLTYPE VSSetConstantBuffers(UINT startSlot, UINT count, ID3D11Buffer* const* buffers) = 0;
@@ -325,7 +325,7 @@ struct ID3D11DeviceContext : ID3D11DeviceChild {
     virtual void STDMETHODCALLTYPE ClearState() = 0;
     virtual void STDMETHODCALLTYPE Flush() = 0;
 };
-WINSIM_INTERFACE(ID3D11DeviceContext, ID3D11DeviceChild)
+WINSIM_INTERFACE(ID3D11DeviceContext, ID3D11DeviceChild, "c0bfa96c-e089-44fb-8eaf-26f8796190da")
 
 struct ID3D11Device : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE CreateBuffer(const D3D11_BUFFER_DESC* desc, const D3D11_SUBRESOURCE_DATA* initialData,
@@ -349,7 +349,7 @@ struct ID3D11Device : IUnknown {
     virtual UINT STDMETHODCALLTYPE GetCreationFlags() = 0;
     virtual void STDMETHODCALLTYPE GetImmediateContext(ID3D11DeviceContext** context) = 0;
 };
-WINSIM_INTERFACE(ID3D11Device, IUnknown)
+WINSIM_INTERFACE(ID3D11Device, IUnknown, "db6f6ddb-ac77-4e88-8253-819df9bbf140")
 
 HRESULT WINAPI D3D11CreateDevice(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, HMODULE software, UINT flags,
                                  const D3D_FEATURE_LEVEL* featureLevels, UINT featureLevelCount, UINT sdkVersion,

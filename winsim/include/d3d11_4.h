@@ -14,29 +14,29 @@ struct ID3D11Fence : ID3D11DeviceChild {
     virtual UINT64 STDMETHODCALLTYPE GetCompletedValue() = 0;
     virtual HRESULT STDMETHODCALLTYPE SetEventOnCompletion(UINT64 value, HANDLE event) = 0;
 };
-WINSIM_INTERFACE(ID3D11Fence, ID3D11DeviceChild)
+WINSIM_INTERFACE(ID3D11Fence, ID3D11DeviceChild, "affde9d1-1df7-4bb7-8a34-0f46251dab80")
 
 struct ID3D11Device1 : ID3D11Device {};
-WINSIM_INTERFACE(ID3D11Device1, ID3D11Device)
+WINSIM_INTERFACE(ID3D11Device1, ID3D11Device, "a04bfb29-08ef-43d6-a49c-a9bdbdcbe686")
 struct ID3D11Device2 : ID3D11Device1 {};
-WINSIM_INTERFACE(ID3D11Device2, ID3D11Device1)
+WINSIM_INTERFACE(ID3D11Device2, ID3D11Device1, "9d06dffa-d1e5-4d07-83a8-1bb123f2f841")
 struct ID3D11Device3 : ID3D11Device2 {};
-WINSIM_INTERFACE(ID3D11Device3, ID3D11Device2)
+WINSIM_INTERFACE(ID3D11Device3, ID3D11Device2, "a05c8c37-d2c6-4732-b3a0-9ce0b0dc9ae6")
 struct ID3D11Device4 : ID3D11Device3 {};
-WINSIM_INTERFACE(ID3D11Device4, ID3D11Device3)
+WINSIM_INTERFACE(ID3D11Device4, ID3D11Device3, "8992ab71-02e6-4b8d-ba48-b056dcda42c4")
 struct ID3D11Device5 : ID3D11Device4 {
     virtual HRESULT STDMETHODCALLTYPE CreateFence(UINT64 initialValue, D3D11_FENCE_FLAG flags, REFIID riid,
                                                   void** fence) = 0;
 };
-WINSIM_INTERFACE(ID3D11Device5, ID3D11Device4)
+WINSIM_INTERFACE(ID3D11Device5, ID3D11Device4, "8ffde202-a0e7-45df-9e01-e837801b5ea0")
 
 struct ID3D11DeviceContext1 : ID3D11DeviceContext {};
-WINSIM_INTERFACE(ID3D11DeviceContext1, ID3D11DeviceContext)
+WINSIM_INTERFACE(ID3D11DeviceContext1, ID3D11DeviceContext, "bb2c6faa-b5fb-4082-8e6b-388b8cfa90e1")
 struct ID3D11DeviceContext2 : ID3D11DeviceContext1 {};
-WINSIM_INTERFACE(ID3D11DeviceContext2, ID3D11DeviceContext1)
+WINSIM_INTERFACE(ID3D11DeviceContext2, ID3D11DeviceContext1, "420d5b32-b90c-4da4-bef0-359f6a24a83a")
 struct ID3D11DeviceContext3 : ID3D11DeviceContext2 {};
-WINSIM_INTERFACE(ID3D11DeviceContext3, ID3D11DeviceContext2)
+WINSIM_INTERFACE(ID3D11DeviceContext3, ID3D11DeviceContext2, "b4e3c01d-e79e-4637-91b2-510e9f4c9b8f")
 struct ID3D11DeviceContext4 : ID3D11DeviceContext3 {
     virtual HRESULT STDMETHODCALLTYPE Signal(ID3D11Fence* fence, UINT64 value) = 0;
 };
-WINSIM_INTERFACE(ID3D11DeviceContext4, ID3D11DeviceContext3)
+WINSIM_INTERFACE(ID3D11DeviceContext4, ID3D11DeviceContext3, "917600da-f58c-4c33-98d8-3e15b390fa24")

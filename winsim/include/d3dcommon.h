@@ -34,7 +34,7 @@ struct ID3D10Blob : IUnknown {
     virtual LPVOID STDMETHODCALLTYPE GetBufferPointer() = 0;
     virtual SIZE_T STDMETHODCALLTYPE GetBufferSize() = 0;
 };
-WINSIM_INTERFACE(ID3D10Blob, IUnknown)
+WINSIM_INTERFACE(ID3D10Blob, IUnknown, "8ba5fb08-5195-40e2-ac58-0d989c3a0102")
 using ID3DBlob = ID3D10Blob;
 
 struct D3D_SHADER_MACRO {

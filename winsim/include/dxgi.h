@@ -65,42 +65,42 @@ struct DXGI_OUTPUT_DESC {
 struct IDXGIObject : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetParent(REFIID riid, void** parent) = 0;
 };
-WINSIM_INTERFACE(IDXGIObject, IUnknown)
+WINSIM_INTERFACE(IDXGIObject, IUnknown, "aec22fb8-76f3-4639-9be0-28eb43a67a2e")
 
 struct IDXGIDeviceSubObject : IDXGIObject {
     virtual HRESULT STDMETHODCALLTYPE GetDevice(REFIID riid, void** device) = 0;
 };
-WINSIM_INTERFACE(IDXGIDeviceSubObject, IDXGIObject)
+WINSIM_INTERFACE(IDXGIDeviceSubObject, IDXGIObject, "3d3e0379-f9de-4d58-bb6c-18d62992f1a6")
 
 struct IDXGIResource : IDXGIDeviceSubObject {
     virtual HRESULT STDMETHODCALLTYPE GetSharedHandle(HANDLE* sharedHandle) = 0;
 };
-WINSIM_INTERFACE(IDXGIResource, IDXGIDeviceSubObject)
+WINSIM_INTERFACE(IDXGIResource, IDXGIDeviceSubObject, "035f3ab4-482e-4e50-b41f-8a7f8bd8960b")
 
 struct IDXGIOutput : IDXGIObject {
     virtual HRESULT STDMETHODCALLTYPE GetDesc(DXGI_OUTPUT_DESC* desc) = 0;
 };
-WINSIM_INTERFACE(IDXGIOutput, IDXGIObject)
+WINSIM_INTERFACE(IDXGIOutput, IDXGIObject, "ae02eedb-c735-4690-8d52-5a8dc20213aa")
 
 struct IDXGIAdapter : IDXGIObject {
     virtual HRESULT STDMETHODCALLTYPE EnumOutputs(UINT output, IDXGIOutput** out) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetDesc(DXGI_ADAPTER_DESC* desc) = 0;
 };
-WINSIM_INTERFACE(IDXGIAdapter, IDXGIObject)
+WINSIM_INTERFACE(IDXGIAdapter, IDXGIObject, "2411e7e1-12ac-4ccf-bd14-9798e8534dc0")
 
 struct IDXGIAdapter1 : IDXGIAdapter {
     virtual HRESULT STDMETHODCALLTYPE GetDesc1(DXGI_ADAPTER_DESC1* desc) = 0;
 };
-WINSIM_INTERFACE(IDXGIAdapter1, IDXGIAdapter)
+WINSIM_INTERFACE(IDXGIAdapter1, IDXGIAdapter, "29038f61-3839-4626-91fd-086879011a05")
 
 struct IDXGIFactory : IDXGIObject {
     virtual HRESULT STDMETHODCALLTYPE EnumAdapters(UINT adapter, IDXGIAdapter** out) = 0;
 };
-WINSIM_INTERFACE(IDXGIFactory, IDXGIObject)
+WINSIM_INTERFACE(IDXGIFactory, IDXGIObject, "7b7166ec-21c7-44ae-b21a-c9ae321ae369")
 
 struct IDXGIFactory1 : IDXGIFactory {
     virtual HRESULT STDMETHODCALLTYPE EnumAdapters1(UINT adapter, IDXGIAdapter1** out) = 0;
 };
-WINSIM_INTERFACE(IDXGIFactory1, IDXGIFactory)
+WINSIM_INTERFACE(IDXGIFactory1, IDXGIFactory, "770aae78-f26f-4dba-a829-253c83d1b387")
 
 HRESULT WINAPI CreateDXGIFactory1(REFIID riid, void** factory);

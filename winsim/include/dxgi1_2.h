@@ -46,21 +46,21 @@ struct IDXGIOutputDuplication : IDXGIObject {
                                                            DXGI_OUTDUPL_POINTER_SHAPE_INFO* shapeInfo) = 0;
     virtual HRESULT STDMETHODCALLTYPE ReleaseFrame() = 0;
 };
-WINSIM_INTERFACE(IDXGIOutputDuplication, IDXGIObject)
+WINSIM_INTERFACE(IDXGIOutputDuplication, IDXGIObject, "191cfac3-a341-470d-b26e-a864f428319c")
 
 struct IDXGIOutput1 : IDXGIOutput {
     virtual HRESULT STDMETHODCALLTYPE DuplicateOutput(IUnknown* device, IDXGIOutputDuplication** duplication) = 0;
 };
-WINSIM_INTERFACE(IDXGIOutput1, IDXGIOutput)
+WINSIM_INTERFACE(IDXGIOutput1, IDXGIOutput, "00cddea8-939b-4b83-a340-a685226666cc")
 
 struct IDXGIResource1 : IDXGIResource {
     virtual HRESULT STDMETHODCALLTYPE CreateSharedHandle(const SECURITY_ATTRIBUTES* attributes, DWORD access,
                                                          LPCWSTR name, HANDLE* handle) = 0;
 };
-WINSIM_INTERFACE(IDXGIResource1, IDXGIResource)
+WINSIM_INTERFACE(IDXGIResource1, IDXGIResource, "30961379-4609-4a41-998e-54fe567ee0c1")
 
 struct IDXGIAdapter2 : IDXGIAdapter1 {};
-WINSIM_INTERFACE(IDXGIAdapter2, IDXGIAdapter1)
+WINSIM_INTERFACE(IDXGIAdapter2, IDXGIAdapter1, "0aa1ae0a-fa0e-4b84-8644-e05ff8e5acb5")
 
 struct IDXGIFactory2 : IDXGIFactory1 {};
-WINSIM_INTERFACE(IDXGIFactory2, IDXGIFactory1)
+WINSIM_INTERFACE(IDXGIFactory2, IDXGIFactory1, "50c83a1c-e072-4c48-87b0-3630fa36a6d0")

@@ -15,12 +15,12 @@ struct IDXGIAdapter3 : IDXGIAdapter2 {
     virtual HRESULT STDMETHODCALLTYPE QueryVideoMemoryInfo(UINT nodeIndex, DXGI_MEMORY_SEGMENT_GROUP group,
                                                            DXGI_QUERY_VIDEO_MEMORY_INFO* info) = 0;
 };
-WINSIM_INTERFACE(IDXGIAdapter3, IDXGIAdapter2)
+WINSIM_INTERFACE(IDXGIAdapter3, IDXGIAdapter2, "645967a4-1392-4310-a798-8053ce3e93fd")
 
 struct IDXGIOutput4 : IDXGIOutput3 {};
-WINSIM_INTERFACE(IDXGIOutput4, IDXGIOutput3)
+WINSIM_INTERFACE(IDXGIOutput4, IDXGIOutput3, "dc7dca35-2196-414d-9f53-617884032a60")
 
 struct IDXGIFactory4 : IDXGIFactory3 {
     virtual HRESULT STDMETHODCALLTYPE EnumAdapterByLuid(LUID luid, REFIID riid, void** adapter) = 0;
 };
-WINSIM_INTERFACE(IDXGIFactory4, IDXGIFactory3)
+WINSIM_INTERFACE(IDXGIFactory4, IDXGIFactory3, "1bc6ea02-ef36-464f-bf0c-21ca39e5168a")

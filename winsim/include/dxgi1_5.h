@@ -7,4 +7,4 @@ struct IDXGIOutput5 : IDXGIOutput4 {
                                                        const DXGI_FORMAT* formats,
                                                        IDXGIOutputDuplication** duplication) = 0;
 };
-WINSIM_INTERFACE(IDXGIOutput5, IDXGIOutput4)
+WINSIM_INTERFACE(IDXGIOutput5, IDXGIOutput4, "80a07424-ab52-42eb-833c-0c42fd282d98")

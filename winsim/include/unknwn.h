@@ -1,8 +1,9 @@
 // IUnknown, interface IDs and __uuidof.
 //
-// Each interface is declared with WINSIM_INTERFACE(Name, Base): that records its parent, which
-// QueryInterface walks, and gives it an ID derived from its name. Only uniqueness of the IDs
-// matters inside winsim.
+// Each interface is declared with WINSIM_INTERFACE(Name, Base, "its IID"): that records its
+// parent, which QueryInterface walks, gives __uuidof(Name) the interface's documented ID, and
+// declares IID_Name as the SDK does (defined where initguid.h was included first, and always in
+// winsim's own library, as dxguid provides them on Windows).
 #pragma once
 #include <type_traits>
 
@@ -11,35 +12,19 @@
 #include "winerror.h"
 
 namespace winsim {
-constexpr uint64_t fnv1a(const char* text, uint64_t seed) {
-    uint64_t h = seed;
-    for (; *text; ++text) {
-        h ^= static_cast<unsigned char>(*text);
-        h *= 0x100000001b3ull;
-    }
-    return h;
-}
-
-constexpr GUID guidFromName(const char* name) {
-    const uint64_t a = fnv1a(name, 0xcbf29ce484222325ull);
-    const uint64_t b = fnv1a(name, a ^ 0x9e3779b97f4a7c15ull);
-    GUID g{static_cast<uint32_t>(a >> 32), static_cast<uint16_t>(a >> 16), static_cast<uint16_t>(a), {}};
-    for (int i = 0; i < 8; ++i) g.Data4[i] = static_cast<uint8_t>(b >> (8 * i));
-    return g;
-}
-
 template <class I>
 struct InterfaceTraits;  // specialised by WINSIM_INTERFACE for every interface
 }  // namespace winsim
 
-#define WINSIM_INTERFACE(I, B)                                               \
+#define WINSIM_INTERFACE(I, B, ID)                                           \
     namespace winsim {                                                       \
     template <>                                                              \
     struct InterfaceTraits<::I> {                                            \
         using Base = B;                                                      \
-        static constexpr GUID iid = ::winsim::guidFromName(#I);              \
+        static constexpr GUID iid = ::winsim::parseGuid(ID);                 \
     };                                                                       \
-    }
+    }                                                                        \
+    WINSIM_DEFINE_IID(IID_##I, ::winsim::InterfaceTraits<::I>::iid)
 
 namespace winsim {
 // The interface a __uuidof operand names: an interface type, or an expression of interface type
@@ -64,7 +49,7 @@ struct IUnknown {
 protected:
     ~IUnknown() = default;
 };
-WINSIM_INTERFACE(IUnknown, void)
+WINSIM_INTERFACE(IUnknown, void, "00000000-0000-0000-c000-000000000046")
 
 // IID_PPV_ARGS(&p) for a raw interface pointer; wrl/client.h adds the overload for a ComPtr.
 template <class T>
