@@ -34,6 +34,9 @@ struct D3D12_RESOURCE_DESC {
 };
 
 struct ID3D12Object : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID guid, UINT* dataSize, void* data) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID guid, UINT dataSize, const void* data) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID guid, const IUnknown* data) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetName(LPCWSTR name) = 0;
 };
 WINSIM_INTERFACE(ID3D12Object, IUnknown, "c4fec28f-7966-4e95-9f94-f431cb56c3b8")

@@ -19,7 +19,7 @@ public:
     Device(std::shared_ptr<AdapterState> adapter, std::shared_ptr<gpu::Allocation> baseline)
         : adapter_(std::move(adapter)), baseline_(std::move(baseline)) {}
 
-    HRESULT STDMETHODCALLTYPE SetName(LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetName(LPCWSTR name) override { return privateData().setName(name); }
     UINT STDMETHODCALLTYPE GetNodeCount() override { return 1; }
     HRESULT STDMETHODCALLTYPE OpenSharedHandle(HANDLE handle, REFIID riid, void** object) override;
     LUID STDMETHODCALLTYPE GetAdapterLuid() override { return adapter_->config.luid; }

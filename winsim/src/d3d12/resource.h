@@ -18,7 +18,7 @@ public:
     Resource(Microsoft::WRL::ComPtr<Device> device, std::shared_ptr<gpu::Image> image, const D3D12_RESOURCE_DESC& desc)
         : device_(std::move(device)), image_(std::move(image)), desc_(desc) {}
 
-    HRESULT STDMETHODCALLTYPE SetName(LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetName(LPCWSTR name) override { return privateData().setName(name); }
     HRESULT STDMETHODCALLTYPE GetDevice(REFIID riid, void** device) override { return device_->QueryInterface(riid, device); }
     D3D12_RESOURCE_DESC STDMETHODCALLTYPE GetDesc() override { return desc_; }
 
