@@ -96,6 +96,35 @@ struct IDXGIAdapter1 : IDXGIAdapter {
 };
 WINSIM_INTERFACE(IDXGIAdapter1, IDXGIAdapter, "29038f61-3839-4626-91fd-086879011a05")
 
+struct DXGI_SURFACE_DESC {
+    UINT Width;
+    UINT Height;
+    DXGI_FORMAT Format;
+    DXGI_SAMPLE_DESC SampleDesc;
+};
+struct DXGI_SHARED_RESOURCE {
+    HANDLE Handle;
+};
+using DXGI_USAGE = UINT;
+enum DXGI_RESIDENCY {
+    DXGI_RESIDENCY_FULLY_RESIDENT = 1,
+    DXGI_RESIDENCY_RESIDENT_IN_SHARED_MEMORY = 2,
+    DXGI_RESIDENCY_EVICTED_TO_DISK = 3
+};
+struct IDXGISurface;
+
+// The DXGI side of a Direct3D device: the adapter it was made on.
+struct IDXGIDevice : IDXGIObject {
+    virtual HRESULT STDMETHODCALLTYPE GetAdapter(IDXGIAdapter** adapter) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateSurface(const DXGI_SURFACE_DESC* desc, UINT count, DXGI_USAGE usage,
+                                                    const DXGI_SHARED_RESOURCE* shared, IDXGISurface** surface) = 0;
+    virtual HRESULT STDMETHODCALLTYPE QueryResourceResidency(IUnknown* const* resources, DXGI_RESIDENCY* status,
+                                                             UINT count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetGPUThreadPriority(INT priority) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetGPUThreadPriority(INT* priority) = 0;
+};
+WINSIM_INTERFACE(IDXGIDevice, IDXGIObject, "54ec77fa-1377-44e6-8c32-88fd5f44c84c")
+
 struct IDXGIFactory : IDXGIObject {
     virtual HRESULT STDMETHODCALLTYPE EnumAdapters(UINT adapter, IDXGIAdapter** out) = 0;
 };

@@ -38,12 +38,20 @@ struct DXGI_OUTDUPL_POINTER_SHAPE_INFO {
     POINT HotSpot;
 };
 
+struct DXGI_OUTDUPL_MOVE_RECT {
+    POINT SourcePoint;
+    RECT DestinationRect;
+};
+
 struct IDXGIOutputDuplication : IDXGIObject {
     virtual void STDMETHODCALLTYPE GetDesc(DXGI_OUTDUPL_DESC* desc) = 0;
     virtual HRESULT STDMETHODCALLTYPE AcquireNextFrame(UINT timeoutMs, DXGI_OUTDUPL_FRAME_INFO* frameInfo,
                                                        IDXGIResource** desktopResource) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetFramePointerShape(UINT bufferSize, void* buffer, UINT* requiredSize,
                                                            DXGI_OUTDUPL_POINTER_SHAPE_INFO* shapeInfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetFrameDirtyRects(UINT bufferSize, RECT* rects, UINT* requiredSize) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetFrameMoveRects(UINT bufferSize, DXGI_OUTDUPL_MOVE_RECT* rects,
+                                                        UINT* requiredSize) = 0;
     virtual HRESULT STDMETHODCALLTYPE ReleaseFrame() = 0;
 };
 WINSIM_INTERFACE(IDXGIOutputDuplication, IDXGIObject, "191cfac3-a341-470d-b26e-a864f428319c")

@@ -100,12 +100,15 @@ void Context::RSSetViewports(UINT count, const D3D11_VIEWPORT* viewports) {
     state().viewport = gpu::Viewport{v.TopLeftX, v.TopLeftY, v.Width, v.Height, v.MinDepth, v.MaxDepth};
 }
 
-HRESULT Context::Map(ID3D11Resource* resource, UINT subresource, D3D11_MAP type, UINT, D3D11_MAPPED_SUBRESOURCE* mapped) {
+HRESULT Context::Map(ID3D11Resource* resource, UINT subresource, D3D11_MAP type, UINT flags,
+                     D3D11_MAPPED_SUBRESOURCE* mapped) {
     static const char* kCall = "ID3D11DeviceContext::Map";
+    if (!mapped) return invalid(kCall, "no output");
+    if (Texture* texture = textureOf(resource)) return mapTexture(*texture, subresource, type, flags, *mapped);
     Buffer* buffer = bufferOf(resource);
-    if (!buffer || buffer->device() != device()) return invalid(kCall, "not a buffer of this device (textures are not mapped)");
+    if (!buffer || buffer->device() != device()) return invalid(kCall, "not a resource of this device");
     BufferData& data = *buffer->data();
-    if (subresource != 0 || !mapped) return invalid(kCall, "bad subresource or no output");
+    if (subresource != 0) return invalid(kCall, "bad subresource");
     if (type != D3D11_MAP_WRITE_DISCARD || data.desc.Usage != D3D11_USAGE_DYNAMIC)
         return invalid(kCall, "only WRITE_DISCARD of a dynamic buffer is modelled");
     if (data.mapped) return invalid(kCall, "already mapped");
@@ -114,7 +117,37 @@ HRESULT Context::Map(ID3D11Resource* resource, UINT subresource, D3D11_MAP type,
     return S_OK;
 }
 
+// A staging texture maps once the work queued before it has run, so a copy into it is complete.
+HRESULT Context::mapTexture(Texture& texture, UINT mip, D3D11_MAP type, UINT flags, D3D11_MAPPED_SUBRESOURCE& mapped) {
+    static const char* kCall = "ID3D11DeviceContext::Map";
+    const D3D11_TEXTURE2D_DESC& desc = texture.desc();
+    if (texture.device() != device()) return invalid(kCall, "a texture of another device");
+    if (desc.Usage != D3D11_USAGE_STAGING) return invalid(kCall, "only staging textures map");
+    if (mip >= desc.MipLevels) return invalid(kCall, "no such subresource");
+    const bool reads = type == D3D11_MAP_READ || type == D3D11_MAP_READ_WRITE;
+    const bool writes = type == D3D11_MAP_WRITE || type == D3D11_MAP_READ_WRITE;
+    if (!reads && !writes) return invalid(kCall, "a staging texture maps for READ, WRITE or READ_WRITE");
+    if ((reads && !(desc.CPUAccessFlags & D3D11_CPU_ACCESS_READ)) || (writes && !(desc.CPUAccessFlags & D3D11_CPU_ACCESS_WRITE)))
+        return invalid(kCall, "the texture was not created with that CPU access");
+    if (flags & ~D3D11_MAP_FLAG_DO_NOT_WAIT) return invalid(kCall, "unknown map flags");
+    Flush();
+    const bool dontWait = (flags & D3D11_MAP_FLAG_DO_NOT_WAIT) != 0;
+    if (!device_->queue().waitIdle(std::chrono::milliseconds(dontWait ? 0 : kMapWaitMs))) {
+        if (!dontWait) debug::message(kCall, "the GPU queue did not drain (stalled)");
+        return DXGI_ERROR_WAS_STILL_DRAWING;
+    }
+    if (!texture.setMapped(mip, true)) return invalid(kCall, "already mapped");
+    gpu::Image& image = *texture.image();
+    mapped = D3D11_MAPPED_SUBRESOURCE{image.mips[mip].data(), image.rowPitch(mip), image.rowPitch(mip) * image.mipHeight(mip)};
+    return S_OK;
+}
+
 void Context::Unmap(ID3D11Resource* resource, UINT subresource) {
+    if (Texture* texture = textureOf(resource); texture && texture->desc().Usage == D3D11_USAGE_STAGING &&
+                                                subresource < texture->desc().MipLevels) {
+        if (!texture->setMapped(subresource, false)) debug::message("ID3D11DeviceContext::Unmap", "not mapped");
+        return;
+    }
     Buffer* buffer = bufferOf(resource);
     if (!buffer || subresource != 0 || !buffer->data()->mapped) {
         debug::message("ID3D11DeviceContext::Unmap", "not mapped");

@@ -46,7 +46,11 @@ public:
     Device* device() const { return device_.Get(); }
 
 private:
+    // How long a Map waits for the GPU before it reports the queue as stalled.
+    static constexpr int kMapWaitMs = 30000;
+
     ContextState& state() { return device_->contextState(); }
+    HRESULT mapTexture(class Texture& texture, UINT mip, D3D11_MAP type, UINT flags, D3D11_MAPPED_SUBRESOURCE& mapped);
     void record(gpu::Command command) { state().recorded.push_back(std::move(command)); }
     void setConstants(std::shared_ptr<BufferData>& slot, const char* call, UINT startSlot, UINT count,
                       ID3D11Buffer* const* buffers);

@@ -98,6 +98,16 @@ bool waitForGpuIdle(IUnknown* device, uint32_t milliseconds) {
 
 }  // namespace winsim
 
+namespace winsim::d3d11 {
+
+HRESULT Device::CheckFormatSupport(DXGI_FORMAT format, UINT* support) {
+    if (!support) return E_INVALIDARG;
+    *support = formatSupport(format);
+    return *support ? S_OK : E_FAIL;
+}
+
+}  // namespace winsim::d3d11
+
 HRESULT WINAPI D3D11CreateDevice(IDXGIAdapter* adapterObject, D3D_DRIVER_TYPE driverType, HMODULE software, UINT flags,
                                  const D3D_FEATURE_LEVEL* featureLevels, UINT featureLevelCount, UINT sdkVersion,
                                  ID3D11Device** device, D3D_FEATURE_LEVEL* featureLevel,

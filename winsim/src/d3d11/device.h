@@ -1,11 +1,13 @@
 // The Direct3D 11 device: creation of resources, views and pipeline objects on one adapter, its
 // immediate context's state and its GPU queue.
 #pragma once
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include <d3d11_4.h>
+#include <dxgi1_6.h>
 #include <wrl/client.h>
 
 #include "com/object.h"
@@ -26,7 +28,7 @@ using Microsoft::WRL::ComPtr;
 // and everything that keeps it alive (its context, its children) are gone.
 constexpr uint64_t kDeviceBaselineBytes = 2ull << 20;
 
-class Device final : public com::Object<Device, ID3D11Device5> {
+class Device final : public com::Object<Device, ID3D11Device5, IDXGIDevice> {
 public:
     static constexpr const char* kKind = "ID3D11Device";
     Device(std::shared_ptr<AdapterState> adapter, std::shared_ptr<gpu::Allocation> baseline, D3D_FEATURE_LEVEL level,
@@ -50,11 +52,24 @@ public:
                                                 ID3D11PixelShader** shader) override;
     HRESULT STDMETHODCALLTYPE CreateBlendState(const D3D11_BLEND_DESC* desc, ID3D11BlendState** state) override;
     HRESULT STDMETHODCALLTYPE CreateSamplerState(const D3D11_SAMPLER_DESC* desc, ID3D11SamplerState** state) override;
+    HRESULT STDMETHODCALLTYPE CheckFormatSupport(DXGI_FORMAT format, UINT* support) override;
+    // A winsim device is never removed.
+    HRESULT STDMETHODCALLTYPE GetDeviceRemovedReason() override { return S_OK; }
     D3D_FEATURE_LEVEL STDMETHODCALLTYPE GetFeatureLevel() override { return level_; }
     UINT STDMETHODCALLTYPE GetCreationFlags() override { return flags_; }
     void STDMETHODCALLTYPE GetImmediateContext(ID3D11DeviceContext** context) override;
     HRESULT STDMETHODCALLTYPE CreateFence(UINT64 initialValue, D3D11_FENCE_FLAG flags, REFIID riid,
                                           void** fence) override;
+
+    // IDXGIDevice: the adapter the device was made on.
+    HRESULT STDMETHODCALLTYPE GetParent(REFIID riid, void** parent) override;
+    HRESULT STDMETHODCALLTYPE GetAdapter(IDXGIAdapter** adapter) override;
+    HRESULT STDMETHODCALLTYPE CreateSurface(const DXGI_SURFACE_DESC* desc, UINT count, DXGI_USAGE usage,
+                                            const DXGI_SHARED_RESOURCE* shared, IDXGISurface** surface) override;
+    HRESULT STDMETHODCALLTYPE QueryResourceResidency(IUnknown* const* resources, DXGI_RESIDENCY* status,
+                                                     UINT count) override;
+    HRESULT STDMETHODCALLTYPE SetGPUThreadPriority(INT priority) override;
+    HRESULT STDMETHODCALLTYPE GetGPUThreadPriority(INT* priority) override;
 
     const std::shared_ptr<AdapterState>& adapter() const { return adapter_; }
     // Called by the immediate context as it goes, so that the next GetImmediateContext makes a new one.
@@ -70,6 +85,7 @@ private:
     ContextState context_;
     std::mutex immediateMutex_;
     Context* immediate_ = nullptr;  // not a reference: the context holds the device
+    std::atomic<INT> gpuThreadPriority_{0};
     gpu::Queue queue_;  // declared last: stopped (its pending work dropped) before the rest goes
 };
 

@@ -1,6 +1,7 @@
 // Direct3D 11 resources and their views.
 #pragma once
 #include <memory>
+#include <vector>
 
 #include <d3d11_4.h>
 #include <dxgi1_2.h>
@@ -31,11 +32,19 @@ public:
     Device* device() const { return device_.Get(); }
     const std::shared_ptr<gpu::Image>& image() const { return image_; }
     const D3D11_TEXTURE2D_DESC& desc() const { return desc_; }
+    // Marks a staging texture's mip mapped or unmapped; false when it already was.
+    bool setMapped(UINT mip, bool mapped) {
+        if (mapped_.size() <= mip) mapped_.resize(desc_.MipLevels, false);
+        if (mapped_[mip] == mapped) return false;
+        mapped_[mip] = mapped;
+        return true;
+    }
 
 private:
     ComPtr<Device> device_;
     std::shared_ptr<gpu::Image> image_;
     const D3D11_TEXTURE2D_DESC desc_;
+    std::vector<bool> mapped_;  // by mip, for the immediate context only
 };
 
 class Buffer final : public com::Object<Buffer, ID3D11Buffer> {

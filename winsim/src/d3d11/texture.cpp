@@ -23,8 +23,17 @@ uint32_t fullChain(uint32_t width, uint32_t height) {
     return count;
 }
 
+// A staging texture: a copy destination or source the CPU maps, bound to nothing.
+std::string stagingProblem(const D3D11_TEXTURE2D_DESC& d) {
+    constexpr UINT kCpuAccess = D3D11_CPU_ACCESS_READ | D3D11_CPU_ACCESS_WRITE;
+    if (d.BindFlags != 0) return "a staging texture cannot be bound";
+    if (d.CPUAccessFlags == 0 || (d.CPUAccessFlags & ~kCpuAccess)) return "a staging texture needs CPU read or write access";
+    if (d.MiscFlags != 0) return "a staging texture takes no misc flags";
+    return {};
+}
+
 // What the runtime refuses in a description, or empty when it is valid. winsim models single
-// 2D textures of default or immutable usage; anything else is refused the same way.
+// 2D textures of default, immutable or staging usage; anything else is refused the same way.
 std::string descProblem(const D3D11_TEXTURE2D_DESC& d, const D3D11_SUBRESOURCE_DATA* initial) {
     if (d.Width == 0 || d.Height == 0 || d.Width > D3D11_REQ_TEXTURE2D_U_OR_V_DIMENSION ||
         d.Height > D3D11_REQ_TEXTURE2D_U_OR_V_DIMENSION)
@@ -34,7 +43,8 @@ std::string descProblem(const D3D11_TEXTURE2D_DESC& d, const D3D11_SUBRESOURCE_D
     if (d.SampleDesc.Count != 1 || d.SampleDesc.Quality != 0) return "multisampling is not modelled";
     if (gpu::bytesPerPixel(d.Format) == 0) return "unsupported format " + std::to_string(d.Format);
     if (d.BindFlags & ~kBothBinds) return "bind flags other than shader resource and render target are not modelled";
-    if (d.Usage == D3D11_USAGE_DYNAMIC || d.Usage == D3D11_USAGE_STAGING) return "CPU-mappable textures are not modelled";
+    if (d.Usage == D3D11_USAGE_STAGING) return stagingProblem(d);
+    if (d.Usage == D3D11_USAGE_DYNAMIC) return "dynamic textures are not modelled";
     if (d.Usage != D3D11_USAGE_DEFAULT && d.Usage != D3D11_USAGE_IMMUTABLE) return "unknown usage";
     if (d.CPUAccessFlags != 0) return "CPU access on a GPU-only texture";
     if (d.Usage == D3D11_USAGE_IMMUTABLE && (!initial || (d.BindFlags & D3D11_BIND_RENDER_TARGET)))

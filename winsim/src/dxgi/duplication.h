@@ -35,6 +35,9 @@ public:
                                                IDXGIResource** resource) override;
     HRESULT STDMETHODCALLTYPE GetFramePointerShape(UINT bufferSize, void* buffer, UINT* requiredSize,
                                                    DXGI_OUTDUPL_POINTER_SHAPE_INFO* info) override;
+    HRESULT STDMETHODCALLTYPE GetFrameDirtyRects(UINT bufferSize, RECT* rects, UINT* requiredSize) override;
+    HRESULT STDMETHODCALLTYPE GetFrameMoveRects(UINT bufferSize, DXGI_OUTDUPL_MOVE_RECT* rects,
+                                                UINT* requiredSize) override;
     HRESULT STDMETHODCALLTYPE ReleaseFrame() override;
 
 private:
@@ -44,7 +47,9 @@ private:
     ComPtr<d3d11::Device> device_;
     std::shared_ptr<Machine> machine_;
     std::unique_ptr<Compositor> compositor_;
-    bool frameHeld_ = false;  // guarded by the machine's lock
+    // Guarded by the machine's lock:
+    bool frameHeld_ = false;
+    bool frameRedrawn_ = false;  // the held frame's desktop changed: the whole image is dirty
 };
 
 }  // namespace winsim::dxgi

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "dxgi/objects.h"
 #include "machine/faults.h"
 
@@ -37,10 +39,51 @@ HRESULT Factory::EnumAdapterByLuid(LUID luid, REFIID riid, void** out) {
 }  // namespace winsim::dxgi
 
 HRESULT WINAPI CreateDXGIFactory1(REFIID riid, void** factory) {
+    return winsim::dxgi::createFactory("CreateDXGIFactory1", riid, factory);
+}
+
+namespace winsim::dxgi {
+
+HRESULT Factory::CheckFeatureSupport(DXGI_FEATURE feature, void* data, UINT size) {
+    if (feature != DXGI_FEATURE_PRESENT_ALLOW_TEARING || !data || size != sizeof(BOOL)) return E_INVALIDARG;
+    *static_cast<BOOL*>(data) = FALSE;  // winsim has no swap chains to present with tearing
+    return S_OK;
+}
+
+HRESULT Factory::EnumAdapterByGpuPreference(UINT index, DXGI_GPU_PREFERENCE preference, REFIID riid, void** out) {
+    if (auto hr = fault("IDXGIFactory6::EnumAdapterByGpuPreference", static_cast<int>(index))) return *hr;
+    if (preference > DXGI_GPU_PREFERENCE_HIGH_PERFORMANCE) return E_INVALIDARG;
+    // Dedicated memory stands for power: the largest adapter performs best, the smallest draws least.
+    auto adapters = machine_->adapters();
+    if (preference != DXGI_GPU_PREFERENCE_UNSPECIFIED)
+        std::stable_sort(adapters.begin(), adapters.end(), [&](const auto& a, const auto& b) {
+            const bool larger = a->config.dedicatedBytes > b->config.dedicatedBytes;
+            const bool smaller = a->config.dedicatedBytes < b->config.dedicatedBytes;
+            return preference == DXGI_GPU_PREFERENCE_HIGH_PERFORMANCE ? larger : smaller;
+        });
+    return handOutAdapter(index < adapters.size() ? adapters[index] : nullptr, riid, out);
+}
+
+HRESULT createFactory(const char* call, REFIID riid, void** factory) {
     if (!factory) return E_INVALIDARG;
     *factory = nullptr;
-    if (auto hr = winsim::fault("CreateDXGIFactory1")) return *hr;
-    auto machine = winsim::currentMachine();
+    if (auto hr = fault(call)) return *hr;
+    auto machine = currentMachine();
     if (!machine) return E_FAIL;
-    return winsim::com::handOut(new winsim::dxgi::Factory(std::move(machine)), riid, factory);
+    return com::handOut(new Factory(std::move(machine)), riid, factory);
+}
+
+HRESULT Factory::adapterFor(std::shared_ptr<Machine> machine, std::shared_ptr<AdapterState> state, REFIID riid,
+                            void** out) {
+    ComPtr<Factory> factory;
+    factory.Attach(new Factory(std::move(machine)));
+    return factory->handOutAdapter(std::move(state), riid, out);
+}
+
+}  // namespace winsim::dxgi
+
+HRESULT WINAPI CreateDXGIFactory2(UINT flags, REFIID riid, void** factory) {
+    if (factory) *factory = nullptr;
+    if (flags & ~DXGI_CREATE_FACTORY_DEBUG) return E_INVALIDARG;
+    return winsim::dxgi::createFactory("CreateDXGIFactory2", riid, factory);
 }

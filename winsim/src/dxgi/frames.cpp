@@ -22,9 +22,12 @@ void describe(const FrameUpdate& update, DXGI_OUTDUPL_FRAME_INFO& info, const Cu
         info.AccumulatedFrames = static_cast<UINT>(std::min<uint64_t>(update.accumulatedFrames, UINT32_MAX));
     }
     if (update.pointer) info.LastMouseUpdateTime = stamp(update.time);
-    info.PointerPosition.Position = update.pointerPosition;
+    // The position of the shape's top-left corner, the hot spot being where the pointer points.
+    info.PointerPosition.Position = POINT{update.pointerPosition.x - shape.hotSpot.x, update.pointerPosition.y - shape.hotSpot.y};
     info.PointerPosition.Visible = update.over ? TRUE : FALSE;
     if (update.shape) info.PointerShapeBufferSize = static_cast<UINT>(shape.bytes.size());
+    // The machine redraws a changed desktop whole and never moves parts of it.
+    info.TotalMetadataBufferSize = update.desktop ? sizeof(RECT) : 0;
 }
 
 }  // namespace
@@ -50,6 +53,7 @@ HRESULT Duplication::AcquireNextFrame(UINT timeoutMs, DXGI_OUTDUPL_FRAME_INFO* i
 HRESULT Duplication::deliver(NextFrame frame, DXGI_OUTDUPL_FRAME_INFO& info, IDXGIResource** resource) {
     describe(frame.update, info, compositor_->pointerShape());
     frameHeld_ = true;
+    frameRedrawn_ = frame.update.desktop;
     const OutputConfig& config = compositor_->config();
     D3D11_TEXTURE2D_DESC desc{};
     desc.Width = config.width;
@@ -59,6 +63,7 @@ HRESULT Duplication::deliver(NextFrame frame, DXGI_OUTDUPL_FRAME_INFO& info, IDX
     desc.Format = compositor_->format();
     desc.SampleDesc.Count = 1;
     desc.Usage = D3D11_USAGE_DEFAULT;
+    desc.BindFlags = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE;  // as Windows makes the desktop image
     auto texture = d3d11::makeTexture(device_.Get(), std::move(frame.image), desc);
     return texture->QueryInterface(IID_PPV_ARGS(resource));
 }
@@ -67,6 +72,29 @@ HRESULT Duplication::ReleaseFrame() {
     auto lock = machine_->lock();
     if (!frameHeld_) return DXGI_ERROR_INVALID_CALL;
     frameHeld_ = false;
+    return S_OK;
+}
+
+HRESULT Duplication::GetFrameDirtyRects(UINT bufferSize, RECT* rects, UINT* requiredSize) {
+    if (!requiredSize) return E_INVALIDARG;
+    auto lock = machine_->lock();
+    if (!frameHeld_) return DXGI_ERROR_INVALID_CALL;
+    const OutputConfig& config = compositor_->config();
+    const RECT whole{0, 0, static_cast<LONG>(config.width), static_cast<LONG>(config.height)};
+    *requiredSize = frameRedrawn_ ? sizeof(RECT) : 0;
+    if (bufferSize < *requiredSize) return DXGI_ERROR_MORE_DATA;
+    if (frameRedrawn_) {
+        if (!rects) return E_INVALIDARG;
+        rects[0] = whole;
+    }
+    return S_OK;
+}
+
+HRESULT Duplication::GetFrameMoveRects(UINT, DXGI_OUTDUPL_MOVE_RECT*, UINT* requiredSize) {
+    if (!requiredSize) return E_INVALIDARG;
+    auto lock = machine_->lock();
+    if (!frameHeld_) return DXGI_ERROR_INVALID_CALL;
+    *requiredSize = 0;
     return S_OK;
 }
 

@@ -12,7 +12,7 @@ namespace winsim::dxgi {
 
 using Microsoft::WRL::ComPtr;
 
-class Factory final : public com::Object<Factory, IDXGIFactory4> {
+class Factory final : public com::Object<Factory, IDXGIFactory6> {
 public:
     static constexpr const char* kKind = "IDXGIFactory";
     explicit Factory(std::shared_ptr<Machine> machine) : machine_(std::move(machine)) {}
@@ -21,6 +21,13 @@ public:
     HRESULT STDMETHODCALLTYPE EnumAdapters(UINT index, IDXGIAdapter** out) override;
     HRESULT STDMETHODCALLTYPE EnumAdapters1(UINT index, IDXGIAdapter1** out) override;
     HRESULT STDMETHODCALLTYPE EnumAdapterByLuid(LUID luid, REFIID riid, void** out) override;
+    HRESULT STDMETHODCALLTYPE CheckFeatureSupport(DXGI_FEATURE feature, void* data, UINT size) override;
+    HRESULT STDMETHODCALLTYPE EnumAdapterByGpuPreference(UINT index, DXGI_GPU_PREFERENCE preference, REFIID riid,
+                                                         void** out) override;
+
+    // An adapter object for `state` under a factory of its own, as a device's IDXGIDevice::GetAdapter gives it.
+    static HRESULT adapterFor(std::shared_ptr<Machine> machine, std::shared_ptr<AdapterState> state, REFIID riid,
+                              void** out);
 
 private:
     HRESULT handOutAdapter(std::shared_ptr<AdapterState> state, REFIID riid, void** out);
@@ -59,6 +66,8 @@ public:
     bool hides(REFIID riid) const;
     HRESULT STDMETHODCALLTYPE GetParent(REFIID riid, void** parent) override;
     HRESULT STDMETHODCALLTYPE GetDesc(DXGI_OUTPUT_DESC* desc) override;
+    HRESULT STDMETHODCALLTYPE GetDesc1(DXGI_OUTPUT_DESC1* desc) override;
+    HRESULT STDMETHODCALLTYPE CheckHardwareCompositionSupport(UINT* flags) override;
     HRESULT STDMETHODCALLTYPE DuplicateOutput(IUnknown* device, IDXGIOutputDuplication** out) override;
     HRESULT STDMETHODCALLTYPE DuplicateOutput1(IUnknown* device, UINT flags, UINT formatCount,
                                                const DXGI_FORMAT* formats, IDXGIOutputDuplication** out) override;
@@ -69,6 +78,9 @@ private:
     ComPtr<Adapter> adapter_;
     std::shared_ptr<OutputState> state_;
 };
+
+// A new factory, for CreateDXGIFactory1 and 2 (`call` names the entry point for fault injection).
+HRESULT createFactory(const char* call, REFIID riid, void** factory);
 
 // The winsim adapter behind an IDXGIAdapter of any version, or null for a foreign object.
 Adapter* adapterOf(IUnknown* object);

@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <cwchar>
 
+#include "debug/layer.h"
 #include "dxgi/duplication.h"
 #include "dxgi/objects.h"
 #include "machine/faults.h"
@@ -8,17 +10,72 @@ namespace winsim::dxgi {
 
 HRESULT Output::GetParent(REFIID riid, void** parent) { return adapter_->QueryInterface(riid, parent); }
 
+namespace {
+
+// The fields DXGI_OUTPUT_DESC and DXGI_OUTPUT_DESC1 share.
+template <class Desc>
+void describe(const OutputState& state, Desc& desc) {
+    const OutputConfig config = state.config();
+    desc = Desc{};
+    std::wcsncpy(desc.DeviceName, config.deviceName.c_str(), 31);
+    desc.DesktopCoordinates = config.desktopRect();
+    desc.AttachedToDesktop = config.attached ? TRUE : FALSE;
+    desc.Rotation = config.rotation;
+    desc.Monitor = state.monitor();
+}
+
+void setPrimaries(DXGI_OUTPUT_DESC1& desc, const float (&xy)[8]) {
+    const float* at = xy;
+    for (FLOAT* target : {desc.RedPrimary, desc.GreenPrimary, desc.BluePrimary, desc.WhitePoint}) {
+        target[0] = *at++;
+        target[1] = *at++;
+    }
+}
+
+// An FP16 desktop is an HDR display's (PQ, BT.2020); the others are SDR (sRGB, BT.709), ten or
+// eight bits deep, as bright as their SDR white level.
+void describeColour(const OutputConfig& config, DXGI_OUTPUT_DESC1& desc) {
+    constexpr float kBt2020[8] = {0.708f, 0.292f, 0.170f, 0.797f, 0.131f, 0.046f, 0.3127f, 0.3290f};
+    constexpr float kBt709[8] = {0.640f, 0.330f, 0.300f, 0.600f, 0.150f, 0.060f, 0.3127f, 0.3290f};
+    constexpr float kHdrPeakNits = 1000.0f, kHdrFullFrameNits = 600.0f;
+    if (config.format == DXGI_FORMAT_R16G16B16A16_FLOAT) {
+        desc.BitsPerColor = 10;
+        desc.ColorSpace = DXGI_COLOR_SPACE_RGB_FULL_G2084_NONE_P2020;
+        setPrimaries(desc, kBt2020);
+        desc.MinLuminance = 0.01f;
+        desc.MaxLuminance = std::max(kHdrPeakNits, config.sdrWhiteNits);
+        desc.MaxFullFrameLuminance = std::max(kHdrFullFrameNits, config.sdrWhiteNits);
+        return;
+    }
+    desc.BitsPerColor = config.format == DXGI_FORMAT_R10G10B10A2_UNORM ? 10 : 8;
+    desc.ColorSpace = DXGI_COLOR_SPACE_RGB_FULL_G22_NONE_P709;
+    setPrimaries(desc, kBt709);
+    desc.MinLuminance = 0.5f;
+    desc.MaxLuminance = config.sdrWhiteNits;
+    desc.MaxFullFrameLuminance = config.sdrWhiteNits;
+}
+
+}  // namespace
+
 HRESULT Output::GetDesc(DXGI_OUTPUT_DESC* desc) {
     if (!desc) return E_INVALIDARG;
     if (auto hr = fault("IDXGIOutput::GetDesc")) return *hr;
-    const OutputConfig config = state_->config();
-    *desc = DXGI_OUTPUT_DESC{};
-    std::wcsncpy(desc->DeviceName, config.deviceName.c_str(), 31);
-    desc->DesktopCoordinates = config.desktopRect();
-    desc->AttachedToDesktop = config.attached ? TRUE : FALSE;
-    desc->Rotation = config.rotation;
-    desc->Monitor = state_->monitor();
+    describe(*state_, *desc);
     return S_OK;
+}
+
+HRESULT Output::GetDesc1(DXGI_OUTPUT_DESC1* desc) {
+    if (!desc) return E_INVALIDARG;
+    if (auto hr = fault("IDXGIOutput6::GetDesc1")) return *hr;
+    describe(*state_, *desc);
+    describeColour(state_->config(), *desc);
+    return S_OK;
+}
+
+HRESULT Output::CheckHardwareCompositionSupport(UINT* flags) {
+    if (flags) *flags = 0;
+    debug::message("IDXGIOutput6::CheckHardwareCompositionSupport", "winsim models no hardware composition");
+    return E_NOTIMPL;
 }
 
 bool Output::hides(REFIID riid) const {

@@ -20,4 +20,17 @@ gpu::Format gpuFormat(DXGI_FORMAT format) {
     }
 }
 
+uint32_t formatSupport(DXGI_FORMAT format) {
+    constexpr uint32_t kTexture2D = 0x20, kShaderLoad = 0x100, kShaderSample = 0x200, kMip = 0x1000, kMipAutogen = 0x2000,
+                       kRenderTarget = 0x4000, kBlendable = 0x8000, kCpuLockable = 0x20000, kDisplay = 0x80000;
+    if (gpuFormat(format) == gpu::Format::Unknown) return 0;
+    uint32_t bits = kTexture2D | kMip | kCpuLockable;
+    if (format == DXGI_FORMAT_B8G8R8A8_TYPELESS) return bits;  // a view gives it a type
+    bits |= kShaderLoad | kShaderSample | kMipAutogen | kRenderTarget | kBlendable;
+    if (format == DXGI_FORMAT_B8G8R8A8_UNORM || format == DXGI_FORMAT_R8G8B8A8_UNORM ||
+        format == DXGI_FORMAT_R10G10B10A2_UNORM || format == DXGI_FORMAT_R16G16B16A16_FLOAT)
+        bits |= kDisplay;
+    return bits;
+}
+
 }  // namespace winsim

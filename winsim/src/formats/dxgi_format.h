@@ -12,6 +12,9 @@ namespace winsim {
 
 // Unknown for a format the back-end does not store.
 gpu::Format gpuFormat(DXGI_FORMAT format);
+// What the GPU does with a format, as D3D11_FORMAT_SUPPORT bits (D3D12_FORMAT_SUPPORT1 has the
+// same values): 0 for a format winsim does not know.
+uint32_t formatSupport(DXGI_FORMAT format);
 
 }  // namespace winsim
 
