@@ -27,6 +27,17 @@ TEST_F(PrivateDataTest, DebugNameIsReportedWhileTheObjectLives) {
     EXPECT_EQ(winsim::leakReport().find("ring slot 1"), std::string::npos) << winsim::leakReport();
 }
 
+TEST_F(PrivateDataTest, DebugMessagesNameTheTexturesThatWereMisused) {
+    ComPtr<ID3D11Texture2D> small = texture(desc(8, 8)), large = texture(desc(16, 16));
+    const char name[] = "convert intermediate";
+    ASSERT_EQ(large->SetPrivateData(WKPDID_D3DDebugObjectName, sizeof(name) - 1, name), S_OK);
+    context->CopyResource(small.Get(), large.Get());
+    const auto messages = winsim::debugMessages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("source 'convert intermediate'"), std::string::npos) << messages[0];
+    winsim::resetDebugLayer();
+}
+
 TEST_F(PrivateDataTest, DataIsSharedByEveryInterfaceOfTheObject) {
     ComPtr<ID3D11Texture2D> t = texture(desc(16, 16));
     const uint32_t value = 0xfeedf00d;

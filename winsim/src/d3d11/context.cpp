@@ -121,22 +121,22 @@ HRESULT Context::Map(ID3D11Resource* resource, UINT subresource, D3D11_MAP type,
 HRESULT Context::mapTexture(Texture& texture, UINT mip, D3D11_MAP type, UINT flags, D3D11_MAPPED_SUBRESOURCE& mapped) {
     static const char* kCall = "ID3D11DeviceContext::Map";
     const D3D11_TEXTURE2D_DESC& desc = texture.desc();
-    if (texture.device() != device()) return invalid(kCall, "a texture of another device");
-    if (desc.Usage != D3D11_USAGE_STAGING) return invalid(kCall, "only staging textures map");
-    if (mip >= desc.MipLevels) return invalid(kCall, "no such subresource");
+    if (texture.device() != device()) return invalid(kCall, "a texture of another device" + nameSuffix(&texture));
+    if (desc.Usage != D3D11_USAGE_STAGING) return invalid(kCall, "only staging textures map" + nameSuffix(&texture));
+    if (mip >= desc.MipLevels) return invalid(kCall, "no such subresource" + nameSuffix(&texture));
     const bool reads = type == D3D11_MAP_READ || type == D3D11_MAP_READ_WRITE;
     const bool writes = type == D3D11_MAP_WRITE || type == D3D11_MAP_READ_WRITE;
-    if (!reads && !writes) return invalid(kCall, "a staging texture maps for READ, WRITE or READ_WRITE");
+    if (!reads && !writes) return invalid(kCall, "a staging texture maps for READ, WRITE or READ_WRITE" + nameSuffix(&texture));
     if ((reads && !(desc.CPUAccessFlags & D3D11_CPU_ACCESS_READ)) || (writes && !(desc.CPUAccessFlags & D3D11_CPU_ACCESS_WRITE)))
-        return invalid(kCall, "the texture was not created with that CPU access");
-    if (flags & ~D3D11_MAP_FLAG_DO_NOT_WAIT) return invalid(kCall, "unknown map flags");
+        return invalid(kCall, "the texture was not created with that CPU access" + nameSuffix(&texture));
+    if (flags & ~D3D11_MAP_FLAG_DO_NOT_WAIT) return invalid(kCall, "unknown map flags" + nameSuffix(&texture));
     Flush();
     const bool dontWait = (flags & D3D11_MAP_FLAG_DO_NOT_WAIT) != 0;
     if (!device_->queue().waitIdle(std::chrono::milliseconds(dontWait ? 0 : kMapWaitMs))) {
         if (!dontWait) debug::message(kCall, "the GPU queue did not drain (stalled)");
         return DXGI_ERROR_WAS_STILL_DRAWING;
     }
-    if (!texture.setMapped(mip, true)) return invalid(kCall, "already mapped");
+    if (!texture.setMapped(mip, true)) return invalid(kCall, "already mapped" + nameSuffix(&texture));
     gpu::Image& image = *texture.image();
     mapped = D3D11_MAPPED_SUBRESOURCE{image.mips[mip].data(), image.rowPitch(mip), image.rowPitch(mip) * image.mipHeight(mip)};
     return S_OK;

@@ -1,6 +1,7 @@
 // Direct3D 11 resources and their views.
 #pragma once
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <d3d11_4.h>
@@ -102,6 +103,10 @@ public:
 
 // The winsim objects behind interface pointers a caller passes in; null for foreign objects.
 Texture* textureOf(ID3D11Resource* resource);
+// For debug messages: " on 'name'" for a texture with a debug name, else empty.
+std::string nameSuffix(Texture* texture);
+// For a copy's debug messages: the debug names of its textures, if they have any.
+std::string copyNames(Texture* to, Texture* from);
 Buffer* bufferOf(ID3D11Resource* resource);
 RenderTargetView* viewOf(ID3D11RenderTargetView* view);
 ShaderResourceView* viewOf(ID3D11ShaderResourceView* view);

@@ -129,6 +129,18 @@ HRESULT Texture::CreateSharedHandle(const SECURITY_ATTRIBUTES*, DWORD access, LP
     return S_OK;
 }
 
+std::string nameSuffix(Texture* texture) {
+    const std::string name = texture ? texture->privateData().name() : std::string();
+    return name.empty() ? std::string() : " on '" + name + "'";
+}
+
+std::string copyNames(Texture* to, Texture* from) {
+    const std::string a = to ? to->privateData().name() : std::string();
+    const std::string b = from ? from->privateData().name() : std::string();
+    if (a.empty() && b.empty()) return {};
+    return " (destination '" + a + "', source '" + b + "')";
+}
+
 Texture* textureOf(ID3D11Resource* resource) { return resource ? dynamic_cast<Texture*>(resource) : nullptr; }
 Buffer* bufferOf(ID3D11Resource* resource) { return resource ? dynamic_cast<Buffer*>(resource) : nullptr; }
 RenderTargetView* viewOf(ID3D11RenderTargetView* view) { return view ? dynamic_cast<RenderTargetView*>(view) : nullptr; }

@@ -10,7 +10,7 @@ Texture* viewedTexture(Device* device, ID3D11Resource* resource, UINT bind, cons
     Texture* texture = textureOf(resource);
     if (!texture) hr = invalid(call, "not a texture (buffer views are not modelled)");
     else if (texture->device() != device) hr = invalid(call, "texture of another device");
-    else if (!(texture->desc().BindFlags & bind)) hr = invalid(call, "texture lacks the binding");
+    else if (!(texture->desc().BindFlags & bind)) hr = invalid(call, "texture lacks the binding" + nameSuffix(texture));
     else return texture;
     return nullptr;
 }

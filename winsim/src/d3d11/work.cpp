@@ -15,7 +15,8 @@ namespace {
 Texture* writableTexture(Device* device, ID3D11Resource* resource, const char* call) {
     Texture* texture = textureOf(resource);
     if (!texture || texture->device() != device) debug::message(call, "destination is not a texture of this device");
-    else if (texture->desc().Usage == D3D11_USAGE_IMMUTABLE) debug::message(call, "destination is immutable");
+    else if (texture->desc().Usage == D3D11_USAGE_IMMUTABLE)
+        debug::message(call, "destination is immutable" + nameSuffix(texture));
     else return texture;
     return nullptr;
 }
@@ -33,23 +34,23 @@ void Context::CopySubresourceRegion(ID3D11Resource* dst, UINT dstSub, UINT x, UI
     Texture* to = writableTexture(device(), dst, kCall);
     Texture* from = textureOf(src);
     if (!to) return;
-    if (!from || from->device() != device()) return debug::message(kCall, "source is not a texture of this device");
+    if (!from || from->device() != device()) return debug::message(kCall, "source is not a texture of this device" + copyNames(to, from));
     const gpu::Image& source = *from->image();
     const gpu::Image& target = *to->image();
     if (dstSub >= target.mipLevels || srcSub >= source.mipLevels || z != 0)
-        return debug::message(kCall, "subresource out of range");
-    if (source.format != target.format) return debug::message(kCall, "formats do not match");
-    if (to == from && dstSub == srcSub) return debug::message(kCall, "source and destination are one subresource");
+        return debug::message(kCall, "subresource out of range" + copyNames(to, from));
+    if (source.format != target.format) return debug::message(kCall, "formats do not match" + copyNames(to, from));
+    if (to == from && dstSub == srcSub) return debug::message(kCall, "source and destination are one subresource" + copyNames(to, from));
     gpu::Rect rect{0, 0, source.mipWidth(srcSub), source.mipHeight(srcSub)};
     if (box) {
         if (box->right <= box->left || box->bottom <= box->top || box->back <= box->front) return;  // empty: nothing
-        if (box->front != 0 || box->back != 1) return debug::message(kCall, "box depth out of range");
+        if (box->front != 0 || box->back != 1) return debug::message(kCall, "box depth out of range" + copyNames(to, from));
         rect = gpu::Rect{box->left, box->top, box->right, box->bottom};
         if (!inside(source, srcSub, rect.left, rect.top, rect.width(), rect.height()))
-            return debug::message(kCall, "box outside the source");
+            return debug::message(kCall, "box outside the source" + copyNames(to, from));
     }
     if (!inside(target, dstSub, x, y, rect.width(), rect.height()))
-        return debug::message(kCall, "region outside the destination");
+        return debug::message(kCall, "region outside the destination" + copyNames(to, from));
     record([dstImage = to->image(), srcImage = from->image(), dstSub, x, y, srcSub, rect] {
         gpu::copyRegion(*dstImage, dstSub, x, y, *srcImage, srcSub, rect);
     });
@@ -61,11 +62,11 @@ void Context::CopyResource(ID3D11Resource* dst, ID3D11Resource* src) {
     Texture* from = textureOf(src);
     if (!to) return;
     if (!from || from->device() != device() || from == to)
-        return debug::message(kCall, "source is not another texture of this device");
+        return debug::message(kCall, "source is not another texture of this device" + copyNames(to, from));
     const auto& a = to->desc();
     const auto& b = from->desc();
     if (a.Width != b.Width || a.Height != b.Height || a.MipLevels != b.MipLevels || gpuFormat(a.Format) != gpuFormat(b.Format))
-        return debug::message(kCall, "textures differ in size, mips or format");
+        return debug::message(kCall, "textures differ in size, mips or format" + copyNames(to, from));
     record([dstImage = to->image(), srcImage = from->image()] {
         for (uint32_t mip = 0; mip < srcImage->mipLevels; ++mip)
             gpu::copyRegion(*dstImage, mip, 0, 0, *srcImage, mip,
