@@ -40,6 +40,7 @@ bool DuplicationSource::Impl::recreateCursorTexture(uint32_t w, uint32_t h) {
     }
     cursorTexWidth = w;
     cursorTexHeight = h;
+    nameCursorImage();
     return true;
 }
 

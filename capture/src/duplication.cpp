@@ -100,6 +100,7 @@ bool DuplicationSource::Impl::acquireDuplication(bool initial) {
         return reportRefusal(*this, hr);
     }
     failureReported = false;
+    nameDuplication();
     DXGI_OUTDUPL_DESC desc{};
     duplication->GetDesc(&desc);
     warnRotation(*this, desc.Rotation);

@@ -150,6 +150,13 @@ private:
     void releaseRing(bool keepHandedOut);
     bool createIntermediate();
     bool buildSlot(int slot, const D3D11_TEXTURE2D_DESC& desc);
+    bool buildRing();
+    bool createPipelineObjects();
+    // Debug names for what each step created (names.cpp).
+    void nameDeviceObjects();
+    void nameDuplication();
+    void nameRing();
+    void nameCursorImage();
 };
 
 // How long the frame-rate cap sleeps, in whole milliseconds, `elapsedNs` after the last

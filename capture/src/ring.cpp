@@ -35,6 +35,12 @@ D3D11_TEXTURE2D_DESC textureDesc(uint32_t width, uint32_t height, uint32_t mips,
 }
 
 bool DuplicationSource::Impl::rebuildRing() {
+    const bool built = buildRing();
+    nameRing();  // also what a failed build left, until the next build or stop releases it
+    return built;
+}
+
+bool DuplicationSource::Impl::buildRing() {
     releaseRing(true);
     needsConvert = desktopFormat != DXGI_FORMAT_B8G8R8A8_UNORM;
     isHdr = desktopFormat == DXGI_FORMAT_R16G16B16A16_FLOAT;

@@ -92,6 +92,12 @@ bool DuplicationSource::Impl::createDevice() {
 }
 
 bool DuplicationSource::Impl::createPipeline() {
+    const bool created = createPipelineObjects();
+    nameDeviceObjects();
+    return created;
+}
+
+bool DuplicationSource::Impl::createPipelineObjects() {
     ComPtr<ID3DBlob> vs, ps;
     if (!compileProgram(kCursorShader, kCursorShaderLength, vs, ps)) return false;
     cursorVs.Reset();
