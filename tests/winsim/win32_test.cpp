@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+// Older SDK headers (mingw-w64's among them) lack DXGI's facility code.
+#ifndef FACILITY_DXGI
+#define FACILITY_DXGI 0x87a
+#endif
+
 namespace {
 
 TEST(Win32, HresultMacrosComposeAndTakeApartTheSdkCodes) {

@@ -87,8 +87,10 @@ TEST_F(ComPtrTest, AttachDetachSwapAndComparisons) {
 
     ComPtr<IDXGIAdapter> widened = a;  // a derived interface converts to its base
     EXPECT_EQ(widened, a);
+#ifndef __MINGW32__  // mingw-w64's WRL lacks the ordering the Windows SDK's has
     std::map<ComPtr<IDXGIAdapter1>, int> byPointer{{a, 1}};  // ordered, as containers need
     EXPECT_EQ(byPointer.count(a), 1u);
+#endif
     ComPtr<IDXGIAdapter> moved = std::move(a);
     EXPECT_FALSE(a);
     EXPECT_EQ(moved, widened);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "../unknwn.h"
+#include <unknwn.h>
 
 namespace winsim {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "../dxgi1_6.h"
+#include <dxgi1_6.h>
 
 namespace winsim {
 
