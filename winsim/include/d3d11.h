@@ -241,6 +241,9 @@ struct ID3D11DepthStencilView;
 
 struct ID3D11DeviceChild : IUnknown {
     virtual void STDMETHODCALLTYPE GetDevice(ID3D11Device** device) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID guid, UINT* dataSize, void* data) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID guid, UINT dataSize, const void* data) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID guid, const IUnknown* data) = 0;
 };
 WINSIM_INTERFACE(ID3D11DeviceChild, IUnknown, "1841e5c8-16b0-489b-bcc8-44cfb0d5deae")
 
@@ -328,6 +331,9 @@ struct ID3D11DeviceContext : ID3D11DeviceChild {
 WINSIM_INTERFACE(ID3D11DeviceContext, ID3D11DeviceChild, "c0bfa96c-e089-44fb-8eaf-26f8796190da")
 
 struct ID3D11Device : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID guid, UINT* dataSize, void* data) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID guid, UINT dataSize, const void* data) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID guid, const IUnknown* data) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateBuffer(const D3D11_BUFFER_DESC* desc, const D3D11_SUBRESOURCE_DATA* initialData,
                                                    ID3D11Buffer** buffer) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateTexture2D(const D3D11_TEXTURE2D_DESC* desc,

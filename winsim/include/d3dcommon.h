@@ -37,6 +37,10 @@ struct ID3D10Blob : IUnknown {
 WINSIM_INTERFACE(ID3D10Blob, IUnknown, "8ba5fb08-5195-40e2-ac58-0d989c3a0102")
 using ID3DBlob = ID3D10Blob;
 
+// Well-known private data: an object's debug name, as text or as wide text.
+DEFINE_GUID(WKPDID_D3DDebugObjectName, 0x429b8c22, 0x9188, 0x4b0c, 0x87, 0x42, 0xac, 0xb0, 0xbf, 0x85, 0xc2, 0x00);
+DEFINE_GUID(WKPDID_D3DDebugObjectNameW, 0x4cca5fd8, 0x921f, 0x42c8, 0x85, 0x66, 0x70, 0xca, 0xf2, 0xa9, 0xb7, 0x41);
+
 struct D3D_SHADER_MACRO {
     LPCSTR Name;
     LPCSTR Definition;

@@ -63,6 +63,9 @@ struct DXGI_OUTPUT_DESC {
 #define DXGI_SHARED_RESOURCE_WRITE 1u
 
 struct IDXGIObject : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID guid, UINT* dataSize, void* data) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID guid, UINT dataSize, const void* data) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID guid, const IUnknown* data) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetParent(REFIID riid, void** parent) = 0;
 };
 WINSIM_INTERFACE(IDXGIObject, IUnknown, "aec22fb8-76f3-4639-9be0-28eb43a67a2e")

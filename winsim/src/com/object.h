@@ -11,6 +11,8 @@
 
 #include <unknwn.h>
 
+#include "com/private_data.h"
+
 namespace winsim::com {
 
 void noteCreated(const char* kind);
@@ -19,11 +21,13 @@ void noteDestroyed(const char* kind);
 template <class Derived, class First, class... Rest>
 class Object : public First, public Rest... {
 public:
-    Object() { noteCreated(Derived::kKind); }
+    Object() : privateData_(Derived::kKind) { noteCreated(Derived::kKind); }
     Object(const Object&) = delete;
     Object& operator=(const Object&) = delete;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    // These implement IUnknown and the private-data methods for whichever of the listed
+    // interfaces declare them, so they carry no `override`.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) {
         if (!out) return E_POINTER;
         *out = nullptr;
         void* found = nullptr;
@@ -37,7 +41,7 @@ public:
         *out = found;
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE AddRef() { return ++refs_; }
     // One more reference unless the last one has gone (the object is being destroyed): for a
     // holder of a plain pointer that must hand out the same object while it lives.
     bool tryAddRef() {
@@ -46,13 +50,24 @@ public:
             if (refs_.compare_exchange_weak(refs, refs + 1)) return true;
         return false;
     }
-    ULONG STDMETHODCALLTYPE Release() override {
+    ULONG STDMETHODCALLTYPE Release() {
         const ULONG left = --refs_;
         if (left == 0) delete this;
         return left;
     }
 
+    HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID guid, UINT* size, void* data) {
+        return privateData_.get(guid, size, data);
+    }
+    HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID guid, UINT size, const void* data) {
+        return privateData_.set(guid, size, data);
+    }
+    HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID guid, const IUnknown* data) {
+        return privateData_.setInterface(guid, data);
+    }
+
     bool hides(REFIID) const { return false; }
+    PrivateData& privateData() { return privateData_; }
 
 protected:
     virtual ~Object() { noteDestroyed(Derived::kKind); }
@@ -74,6 +89,7 @@ private:
     }
 
     std::atomic<ULONG> refs_{1};
+    PrivateData privateData_;
 };
 
 // Creates an object with one reference and hands it out through riid, as the factories of the

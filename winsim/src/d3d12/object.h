@@ -23,19 +23,11 @@ inline HRESULT notModelled(const char* call, const std::string& what) {
     return refuse(call, what + " is not modelled", E_NOTIMPL);
 }
 
+// com::Object keeps the private data; SetName stores the debug name in it.
 template <class Derived, class Interface, class... More>
 class Object : public com::Object<Derived, Interface, More...> {
 public:
-    HRESULT STDMETHODCALLTYPE GetPrivateData(REFGUID, UINT*, void*) override {
-        return notModelled("ID3D12Object::GetPrivateData", "private data");
-    }
-    HRESULT STDMETHODCALLTYPE SetPrivateData(REFGUID, UINT, const void*) override {
-        return notModelled("ID3D12Object::SetPrivateData", "private data");
-    }
-    HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID, const IUnknown*) override {
-        return notModelled("ID3D12Object::SetPrivateDataInterface", "private data");
-    }
-    HRESULT STDMETHODCALLTYPE SetName(LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetName(LPCWSTR name) override { return this->privateData().setName(name); }
 };
 
 // A device child holds its device for as long as it lives.
