@@ -35,6 +35,7 @@ protected:
         EXPECT_EQ(winsim::liveObjectCount(), objectsBefore_) << winsim::leakReport();
         EXPECT_EQ(winsim::openHandleCount(), handlesBefore_) << winsim::leakReport();
         EXPECT_EQ(winsim::vramUsage(0), 0u) << "video memory left charged on adapter 0";
+        EXPECT_EQ(winsim::nonLocalMemoryUsage(0), 0u) << "system memory left charged on adapter 0";
     }
 
 private:

@@ -19,6 +19,8 @@ void useEnvironmentMachine();
 
 // Video memory the ledger of adapter `adapter` holds, in bytes.
 uint64_t vramUsage(int adapter = 0);
+// System memory the adapter's non-local ledger holds (upload and read-back heaps), in bytes.
+uint64_t nonLocalMemoryUsage(int adapter = 0);
 // Fixed video memory charge of a Direct3D 12 device, documented with the device.
 uint64_t d3d12DeviceBaselineBytes();
 // Fixed video memory charge of a Direct3D 11 device, documented with the device.

@@ -34,6 +34,7 @@ struct AdapterConfig {
     std::wstring description = L"winsim GPU";
     LUID luid{0x1000, 0};
     uint64_t dedicatedBytes = 8ull << 30;
+    uint64_t sharedSystemBytes = 16ull << 30;  // system memory it may use: the non-local segment group
     bool exposesAdapter3 = true;  // IDXGIAdapter3 (video memory queries) available
     bool exposesOutput5 = true;   // IDXGIOutput5 (DuplicateOutput1) available on its outputs
     bool supportsD3D12 = true;

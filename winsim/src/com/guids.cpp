@@ -4,5 +4,6 @@
 
 #include <d3d11_4.h>
 #include <d3d12.h>
+#include <d3d12sdklayers.h>
 #include <d3dcompiler.h>
 #include <dxgi1_6.h>

@@ -54,8 +54,10 @@ HRESULT PrivateData::set(REFGUID guid, UINT size, const void* data) {
 
 HRESULT PrivateData::setInterface(REFGUID guid, const IUnknown* object) {
     Entry entry{guid, {}, const_cast<IUnknown*>(object)};
-    if (object) entry.bytes.resize(sizeof(IUnknown*));
-    std::memcpy(entry.bytes.data(), &object, entry.bytes.size());
+    if (object) {  // a null object removes the entry: no bytes to copy (memcpy takes no null pointer)
+        entry.bytes.resize(sizeof(IUnknown*));
+        std::memcpy(entry.bytes.data(), &object, entry.bytes.size());
+    }
     std::lock_guard lock(mutex_);
     store(std::move(entry));
     return S_OK;

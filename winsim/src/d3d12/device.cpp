@@ -1,5 +1,8 @@
 #include "d3d12/device.h"
 
+#include <algorithm>
+
+#include "d3d12/descriptor_heap.h"
 #include "d3d12/resource.h"
 #include "dxgi/objects.h"
 #include "dxgi/shared_resource.h"
@@ -24,9 +27,8 @@ D3D12_RESOURCE_DESC describe(const dxgi::SharedResource& shared) {
     desc.Format = shared.format;
     desc.SampleDesc = DXGI_SAMPLE_DESC{1, 0};
     desc.Layout = D3D12_TEXTURE_LAYOUT_UNKNOWN;
-    int flags = D3D12_RESOURCE_FLAG_ALLOW_SIMULTANEOUS_ACCESS;
-    if (shared.renderTarget) flags |= D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET;
-    desc.Flags = static_cast<D3D12_RESOURCE_FLAGS>(flags);
+    desc.Flags = D3D12_RESOURCE_FLAG_ALLOW_SIMULTANEOUS_ACCESS;
+    if (shared.renderTarget) desc.Flags |= D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET;
     return desc;
 }
 
@@ -39,8 +41,28 @@ HRESULT Device::OpenSharedHandle(HANDLE handle, REFIID riid, void** object) {
     auto shared = kernel::lookupAs<dxgi::SharedResource>(handle);
     if (!shared) return E_INVALIDARG;
     if (shared->adapter != adapter_) return E_INVALIDARG;  // a resource of another adapter
-    return com::handOut(new Resource(Microsoft::WRL::ComPtr<Device>(this), shared->image, describe(*shared)), riid,
-                        object);
+    // Shared resources start in COMMON, from which simultaneous access promotes them to any state.
+    auto* resource = new Resource(Microsoft::WRL::ComPtr<Device>(this), shared->image, describe(*shared),
+                                  D3D12_HEAP_TYPE_DEFAULT, D3D12_RESOURCE_STATE_COMMON);
+    return com::handOut(resource, riid, object);
+}
+
+void Device::addHeap(DescriptorHeap* heap) {
+    std::lock_guard lock(heapsMutex_);
+    heaps_.push_back(heap);
+}
+
+void Device::removeHeap(DescriptorHeap* heap) {
+    std::lock_guard lock(heapsMutex_);
+    std::erase(heaps_, heap);
+}
+
+bool Device::withHeap(D3D12_CPU_DESCRIPTOR_HANDLE handle, const std::function<void(DescriptorHeap&)>& write) {
+    std::lock_guard lock(heapsMutex_);
+    auto it = std::find_if(heaps_.begin(), heaps_.end(), [&](DescriptorHeap* heap) { return heap->holds(handle); });
+    if (it == heaps_.end()) return false;
+    write(**it);
+    return true;
 }
 
 }  // namespace winsim::d3d12
@@ -49,13 +71,13 @@ HRESULT WINAPI D3D12CreateDevice(IUnknown* adapterObject, D3D_FEATURE_LEVEL mini
                                  void** device) {
     if (device) *device = nullptr;
     if (auto hr = winsim::fault("D3D12CreateDevice")) return *hr;
+    auto machine = winsim::currentMachine();
     std::shared_ptr<winsim::AdapterState> adapter;
     if (adapterObject) {
         auto* known = winsim::dxgi::adapterOf(adapterObject);
         if (!known) return E_INVALIDARG;
         adapter = known->state();
     } else {
-        auto machine = winsim::currentMachine();
         if (!machine || machine->adapters().empty()) return DXGI_ERROR_UNSUPPORTED;
         adapter = machine->adapters().front();
     }
@@ -63,5 +85,7 @@ HRESULT WINAPI D3D12CreateDevice(IUnknown* adapterObject, D3D_FEATURE_LEVEL mini
     if (!device) return S_FALSE;
     auto baseline = winsim::gpu::Allocation::make(adapter->ledger, winsim::d3d12::kDeviceBaselineBytes);
     if (!baseline) return E_OUTOFMEMORY;
-    return winsim::com::handOut(new winsim::d3d12::Device(std::move(adapter), std::move(baseline)), riid, device);
+    const bool validate = machine && machine->d3d12DebugLayer.load();
+    return winsim::com::handOut(new winsim::d3d12::Device(std::move(adapter), std::move(baseline), validate), riid,
+                                device);
 }

@@ -27,6 +27,14 @@ void writeRegion(Image& dst, uint32_t mip, Rect box, const uint8_t* data, size_t
         std::memcpy(to + row * dstPitch, data + row * rowPitch, box.width() * bpp);
 }
 
+void readRegion(const Image& src, uint32_t mip, Rect box, uint8_t* data, size_t rowPitch) {
+    const size_t bpp = bytesPerPixel(src.format);
+    const size_t srcPitch = src.rowPitch(mip);
+    const uint8_t* from = src.mips[mip].data() + box.top * srcPitch + box.left * bpp;
+    for (uint32_t row = 0; row < box.height(); ++row)
+        std::memcpy(data + row * rowPitch, from + row * srcPitch, box.width() * bpp);
+}
+
 void fillMip(Image& dst, uint32_t mip, const Float4& colour) {
     const size_t bpp = bytesPerPixel(dst.format);
     uint8_t pixel[16];

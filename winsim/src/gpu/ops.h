@@ -19,6 +19,8 @@ struct Rect {
 void copyRegion(Image& dst, uint32_t dstMip, uint32_t x, uint32_t y, const Image& src, uint32_t srcMip, Rect box);
 // Writes rows of `rowPitch` bytes from `data` into `box` of mip `mip`.
 void writeRegion(Image& dst, uint32_t mip, Rect box, const uint8_t* data, size_t rowPitch);
+// Reads `box` of mip `mip` into rows of `rowPitch` bytes at `data`.
+void readRegion(const Image& src, uint32_t mip, Rect box, uint8_t* data, size_t rowPitch);
 // Fills mip `mip` with one colour.
 void fillMip(Image& dst, uint32_t mip, const Float4& colour);
 // Fills mips first+1 .. last from mip `first`, each from the one above: a 2x2 box filter, and

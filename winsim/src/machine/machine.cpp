@@ -53,6 +53,7 @@ Machine::Machine(const MachineConfig& config) : config_(config), created_(Clock:
         adapter->config = adapterConfig;
         adapter->index = static_cast<int>(adapters_.size());
         adapter->ledger = std::make_shared<gpu::Ledger>(adapterConfig.dedicatedBytes);
+        adapter->nonLocalLedger = std::make_shared<gpu::Ledger>(adapterConfig.sharedSystemBytes);
         for (const auto& outputConfig : adapterConfig.outputs) {
             auto output = std::make_shared<OutputState>(*this, outputConfig, static_cast<int>(outputs_.size()));
             adapter->outputs.push_back(output);
@@ -145,10 +146,22 @@ void useEnvironmentMachine() {
     current().chosen = true;
 }
 
-uint64_t vramUsage(int adapter) {
+namespace {
+std::shared_ptr<AdapterState> adapterAt(int adapter) {
     auto machine = currentMachine();
-    if (!machine || adapter < 0 || adapter >= static_cast<int>(machine->adapters().size())) return 0;
-    return machine->adapters()[static_cast<size_t>(adapter)]->ledger->used();
+    if (!machine || adapter < 0 || adapter >= static_cast<int>(machine->adapters().size())) return nullptr;
+    return machine->adapters()[static_cast<size_t>(adapter)];
+}
+}  // namespace
+
+uint64_t vramUsage(int adapter) {
+    auto state = adapterAt(adapter);
+    return state ? state->ledger->used() : 0;
+}
+
+uint64_t nonLocalMemoryUsage(int adapter) {
+    auto state = adapterAt(adapter);
+    return state ? state->nonLocalLedger->used() : 0;
 }
 
 }  // namespace winsim

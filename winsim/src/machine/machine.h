@@ -2,6 +2,7 @@
 // it runs (modes, attachment, desktops, the cursor, the secure desktop). All of that changing
 // state is guarded by the machine's one lock, and every change is signalled on `changed`.
 #pragma once
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -45,7 +46,8 @@ private:
 struct AdapterState {
     AdapterConfig config;
     int index = 0;
-    std::shared_ptr<gpu::Ledger> ledger;
+    std::shared_ptr<gpu::Ledger> ledger;          // local video memory
+    std::shared_ptr<gpu::Ledger> nonLocalLedger;  // system memory the adapter reaches (upload, read-back)
     std::vector<std::shared_ptr<OutputState>> outputs;  // every output it enumerates while attached
 
     // The attached output at enumeration index `index`, or null.
@@ -96,6 +98,9 @@ public:
     CursorState cursor;
     bool secureDesktop = false;
     int activeDuplications = 0;
+    // Set by ID3D12Debug::EnableDebugLayer: Direct3D 12 devices created from then on validate
+    // resource states. A process cannot turn it off again; a new machine starts without it.
+    std::atomic<bool> d3d12DebugLayer{false};
 
 private:
     void advanceTimeline(double seconds);
