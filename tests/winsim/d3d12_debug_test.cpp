@@ -125,13 +125,16 @@ TEST_F(D3D12DebugTest, FormatSupportIsAnsweredAndOtherFeaturesAreRefusedLoudly) 
     winsim::resetDebugLayer();
 }
 
+// WKPDID_D3DDebugObjectNameW, spelled out: older SDK headers (mingw-w64's) lack it.
+const GUID kDebugObjectNameW{0x4cca5fd8, 0x921f, 0x42c8, {0x85, 0x66, 0x70, 0xca, 0xf2, 0xa9, 0xb7, 0x41}};
+
 TEST_F(D3D12DebugTest, EveryObjectTakesANameThatTheLeakReportShows) {
     auto buffer = readback(256);
     ID3D12Object* objects[] = {device.Get(), queue.Get(), allocator.Get(), list.Get(), fence.Get(), buffer.Get()};
     for (ID3D12Object* object : objects) EXPECT_EQ(object->SetName(L"consumer read-back"), S_OK);
     EXPECT_NE(winsim::leakReport().find("consumer read-back"), std::string::npos) << winsim::leakReport();
     UINT size = 0;
-    EXPECT_EQ(buffer->GetPrivateData(WKPDID_D3DDebugObjectNameW, &size, nullptr), S_OK);
+    EXPECT_EQ(buffer->GetPrivateData(kDebugObjectNameW, &size, nullptr), S_OK);
     EXPECT_EQ(size, sizeof(wchar_t) * 18);
     buffer.Reset();
     ComPtr<ID3D12Device> parent;

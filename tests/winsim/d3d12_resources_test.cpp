@@ -20,6 +20,12 @@ TEST_F(D3D12ResourceTest, DefaultHeapsChargeVideoMemoryAndUploadAndReadBackHeaps
     auto back = readback(70000);
     EXPECT_EQ(winsim::vramUsage(0), local + info.SizeInBytes) << "upload and read-back heaps are not video memory";
     EXPECT_EQ(winsim::nonLocalMemoryUsage(0), 2u * 131072);
+    ComPtr<IDXGIAdapter3> adapter3;
+    ASSERT_EQ(adapter.As(&adapter3), S_OK);
+    DXGI_QUERY_VIDEO_MEMORY_INFO nonLocal{};
+    ASSERT_EQ(adapter3->QueryVideoMemoryInfo(0, DXGI_MEMORY_SEGMENT_GROUP_NON_LOCAL, &nonLocal), S_OK);
+    EXPECT_EQ(nonLocal.CurrentUsage, 2u * 131072) << "the non-local segment group holds them";
+    EXPECT_GT(nonLocal.Budget, nonLocal.CurrentUsage);
     const auto buffer = bufferDesc(100000);
     EXPECT_EQ(device->GetResourceAllocationInfo(0, 1, &buffer).SizeInBytes, 131072u);
     D3D12_HEAP_PROPERTIES properties{};

@@ -45,13 +45,12 @@ HRESULT Adapter::QueryVideoMemoryInfo(UINT node, DXGI_MEMORY_SEGMENT_GROUP group
     if (!info || node != 0) return E_INVALIDARG;
     if (auto hr = fault("IDXGIAdapter3::QueryVideoMemoryInfo")) return *hr;
     *info = DXGI_QUERY_VIDEO_MEMORY_INFO{};
-    if (group == DXGI_MEMORY_SEGMENT_GROUP_LOCAL) {
-        info->Budget = state_->ledger->capacity();
-        info->CurrentUsage = state_->ledger->used();
-        info->AvailableForReservation = info->Budget / 2;
-    } else if (group != DXGI_MEMORY_SEGMENT_GROUP_NON_LOCAL) {
-        return E_INVALIDARG;
-    }
+    if (group != DXGI_MEMORY_SEGMENT_GROUP_LOCAL && group != DXGI_MEMORY_SEGMENT_GROUP_NON_LOCAL) return E_INVALIDARG;
+    // Local: the adapter's own memory; non-local: the system memory it reaches (upload and read-back heaps).
+    const gpu::Ledger& ledger = group == DXGI_MEMORY_SEGMENT_GROUP_LOCAL ? *state_->ledger : *state_->nonLocalLedger;
+    info->Budget = ledger.capacity();
+    info->CurrentUsage = ledger.used();
+    info->AvailableForReservation = info->Budget / 2;
     return S_OK;
 }
 

@@ -1,0 +1,72 @@
+// velda_snapshot as a user runs it: one PNG of a whole frame of each default output (the HDR one
+// tone-mapped to 8 bits), any mip on request, and clear refusals of bad arguments.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb_image.h>
+
+#include "machine/desktop.h"
+
+namespace {
+
+struct Png {
+    int width = 0, height = 0;
+    std::unique_ptr<uint8_t, void (*)(void*)> pixels{nullptr, stbi_image_free};
+    const uint8_t* at(int x, int y) const { return pixels.get() + (static_cast<size_t>(y) * width + x) * 4; }
+};
+
+int run(const std::string& arguments) {
+    const std::string command = std::string(VELDA_SNAPSHOT_BINARY) + " " + arguments + " >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+Png snapshot(int output, int mip = 0) {
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("velda_snapshot_test_" + std::to_string(output) + "_" + std::to_string(mip) + ".png");
+    EXPECT_EQ(run(std::to_string(output) + " " + file.string() + " " + std::to_string(mip)), 0);
+    Png png;
+    int channels = 0;
+    png.pixels.reset(stbi_load(file.c_str(), &png.width, &png.height, &channels, 4));
+    std::filesystem::remove(file);
+    return png;
+}
+
+TEST(Snapshot, WritesOneWholeFrameOfEachDefaultOutput) {
+    for (int output : {0, 1}) {
+        const Png png = snapshot(output);
+        ASSERT_TRUE(png.pixels) << "output " << output;
+        EXPECT_EQ(png.width, output == 0 ? 1920 : 2560);
+        EXPECT_EQ(png.height, output == 0 ? 1080 : 1440);
+        // The desktop stamps its version into the first and the last row: one frame, not two halves.
+        EXPECT_EQ(winsim::readStamp(png.at(0, 0)), winsim::readStamp(png.at(0, png.height - 1))) << "output " << output;
+        const uint8_t* grey = png.at(png.width / 2, png.height / 2);
+        EXPECT_EQ(grey[0], grey[1]);
+        EXPECT_EQ(grey[1], grey[2]);
+        EXPECT_GT(grey[0], 0) << "not black: the HDR desktop is tone-mapped, not lost";
+        EXPECT_EQ(grey[3], 255);
+    }
+}
+
+TEST(Snapshot, WritesTheMipItIsAskedFor) {
+    const Png png = snapshot(1, 3);
+    ASSERT_TRUE(png.pixels);
+    EXPECT_EQ(png.width, 320);
+    EXPECT_EQ(png.height, 180);
+}
+
+TEST(Snapshot, RefusesBadArguments) {
+    EXPECT_EQ(run(""), 2);
+    EXPECT_EQ(run("x out.png"), 2);
+    EXPECT_EQ(run("0 out.png 99"), 2);
+    EXPECT_EQ(run("7 out.png"), 1) << "no such output";
+    EXPECT_EQ(run("0 /nonexistent-dir/out.png"), 1);
+}
+
+}  // namespace

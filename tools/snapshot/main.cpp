@@ -1,0 +1,102 @@
+// velda_snapshot OUTPUT FILE.png [MIP]: captures one frame of a monitor through a capture source
+// on a Direct3D 12 device, reads the ring slot back through a command list and writes a PNG.
+#include <windows.h>
+#include <d3d12.h>
+#include <dxgi1_6.h>
+#include <wrl/client.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "readback.h"
+#include "velda/duplication_source.h"
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb_image_write.h>
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+int usage() {
+    std::fputs("usage: velda_snapshot OUTPUT FILE.png [MIP]\n"
+               "  OUTPUT  index of the monitor on the first adapter (0, 1, ...)\n"
+               "  MIP     mip level of the captured frame to write (default 0)\n",
+               stderr);
+    return 2;
+}
+
+bool parseIndex(const char* text, int& value) {
+    char* end = nullptr;
+    const long parsed = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || parsed < 0 || parsed > 64) return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+// The newest complete slot, once the source has published one; -1 after `seconds`.
+int32_t waitForFrame(const velda::DuplicationSource& source, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+        const int32_t slot = source.latest(nullptr);
+        if (slot >= 0 || std::chrono::steady_clock::now() >= deadline) return slot;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+// The ring holds BGRA; a PNG wants RGBA.
+void swapRedAndBlue(velda::readback::Pixels& pixels) {
+    for (size_t i = 0; i + 3 < pixels.bytes.size(); i += 4) std::swap(pixels.bytes[i], pixels.bytes[i + 2]);
+}
+
+int snapshot(ID3D12Device* device, int output, const char* file, int mip) {
+    velda::DuplicationSource source(output);
+    if (!source.start(device)) {
+        std::fprintf(stderr, "velda_snapshot: output %d could not be captured\n", output);
+        return 1;
+    }
+    const int32_t slot = waitForFrame(source, 10);
+    if (slot < 0) {
+        std::fprintf(stderr, "velda_snapshot: no frame from output %d within 10 s\n", output);
+        return 1;
+    }
+    source.setPaused(true);  // the slot stays as published while it is read
+    if (static_cast<uint32_t>(mip) >= source.mipLevels()) {
+        std::fprintf(stderr, "velda_snapshot: mip %d out of range (the frame has %u)\n", mip, source.mipLevels());
+        return 2;
+    }
+    velda::readback::Pixels pixels;
+    if (const HRESULT hr = velda::readback::readMip(device, source.texture(slot), static_cast<UINT>(mip), pixels);
+        FAILED(hr)) {
+        std::fprintf(stderr, "velda_snapshot: reading the frame back failed (0x%08lx)\n", static_cast<unsigned long>(hr));
+        return 1;
+    }
+    swapRedAndBlue(pixels);
+    if (!stbi_write_png(file, static_cast<int>(pixels.width), static_cast<int>(pixels.height), 4, pixels.bytes.data(),
+                        static_cast<int>(pixels.width * 4))) {
+        std::fprintf(stderr, "velda_snapshot: could not write %s\n", file);
+        return 1;
+    }
+    std::printf("velda_snapshot: output %d, %ux%u (mip %d) -> %s\n", output, pixels.width, pixels.height, mip, file);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int output = 0, mip = 0;
+    if (argc < 3 || argc > 4 || !parseIndex(argv[1], output) || (argc == 4 && !parseIndex(argv[3], mip)))
+        return usage();
+    ComPtr<IDXGIFactory1> factory;
+    ComPtr<IDXGIAdapter1> adapter;
+    ComPtr<ID3D12Device> device;
+    if (FAILED(CreateDXGIFactory1(IID_PPV_ARGS(&factory))) || FAILED(factory->EnumAdapters1(0, &adapter)) ||
+        FAILED(D3D12CreateDevice(adapter.Get(), D3D_FEATURE_LEVEL_11_0, IID_PPV_ARGS(&device)))) {
+        std::fputs("velda_snapshot: no Direct3D 12 device on the first adapter\n", stderr);
+        return 1;
+    }
+    return snapshot(device.Get(), output, argv[2], mip);
+}
