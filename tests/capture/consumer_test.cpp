@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "machine/desktop.h"
+#include "support/d3d12_readback.h"
 #include "support/running_source.h"
-#include "winsim/gpu.h"
 #include "winsim/monitors.h"
 
 using velda::DuplicationSource;
@@ -36,7 +36,7 @@ struct Handshake {
 // rows must carry the same desktop version, and versions never go back within one generation. A
 // read that outlasted two more publications proves nothing (the slot may be written again by
 // then) and is not judged.
-void consume(const DuplicationSource& source, Handshake& handshake, ConsumerLog& log) {
+void consume(ID3D12Device* device, const DuplicationSource& source, Handshake& handshake, ConsumerLog& log) {
     const auto& record = velda::ImplAccess::of(source);
     uint32_t seenGeneration = ~0u;
     uint32_t lastVersion = 0;
@@ -67,11 +67,11 @@ void consume(const DuplicationSource& source, Handshake& handshake, ConsumerLog&
             continue;
         }
         const auto desc = resource->GetDesc();
-        const auto top = winsim::readBackRowRgba8(resource, 0);
-        const auto bottom = winsim::readBackRowRgba8(resource, desc.Height - 1);
-        if (top.size() < 32 * 4 || bottom.size() < 32 * 4) continue;
-        const uint32_t first = winsim::readStamp(top.data());
-        const uint32_t last = winsim::readStamp(bottom.data());
+        const auto frame = readRgba8(device, resource);
+        const size_t rowBytes = static_cast<size_t>(desc.Width) * 4;
+        if (desc.Width < 32 || frame.size() != rowBytes * desc.Height) continue;
+        const uint32_t first = winsim::readStamp(frame.data());
+        const uint32_t last = winsim::readStamp(frame.data() + rowBytes * (desc.Height - 1));
         log.latestGeneration = generation;
         if (record.framesProducedNow() >= publishedBefore + 2) continue;
         ++log.framesRead;
@@ -94,7 +94,7 @@ TEST_F(ConsumerTest, ReadsOnlyWholeFramesThroughPausesStopsAndModeChanges) {
     ASSERT_TRUE(source.start(d3d12.Get()));
     Handshake handshake;
     ConsumerLog log;
-    std::thread consumer([&] { consume(source, handshake, log); });
+    std::thread consumer([&] { consume(d3d12.Get(), source, handshake, log); });
     // However the test ends, the consumer is told to finish and joined before anything goes.
     struct Finish {
         Handshake& handshake;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "support/d3d12_readback.h"
 #include "formats/dxgi_format.h"
 #include "support/running_source.h"
 #include "winsim/gpu.h"
@@ -49,7 +50,7 @@ protected:
     std::vector<uint8_t> slot0() {
         record().context->Flush();
         EXPECT_TRUE(winsim::waitForGpuIdle(record().device.Get(), 20000));
-        return winsim::readBackRgba8(record().ringResources[0].Get());
+        return readRgba8(record().d3d12Device, record().ringResources[0].Get());
     }
 
     std::unique_ptr<DuplicationSource> source;
