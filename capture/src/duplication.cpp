@@ -2,6 +2,7 @@
 // mode that the duplication delivers.
 #include <cstdio>
 
+#include "dpi_scope.h"
 #include "impl.h"
 
 namespace velda {
@@ -35,6 +36,7 @@ bool reportRefusal(Impl& impl, HRESULT hr) {
 
 // The format-aware duplication where the output offers it, else (or when it fails) the plain one.
 HRESULT duplicate(Impl& impl) {
+    const PerMonitorDpiScope aware;  // also on start's thread, which is the caller's
     ComPtr<IDXGIOutput5> output5;
     if (SUCCEEDED(impl.output.As(&output5))) {
         const HRESULT hr = output5->DuplicateOutput1(impl.device.Get(), 0, 3, kFormats, impl.duplication.GetAddressOf());

@@ -83,6 +83,8 @@ void DuplicationSource::Impl::renderFrame(int slot, IDXGIResource* resource) {
 }
 
 void DuplicationSource::Impl::run() {
+    // Physical pixels throughout: the cursor's place on a scaled monitor, format-aware duplication.
+    SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     int64_t lastFrameTime = nowNs() - 1000000000;
     int slot = 0;
     while (!stopRequested) {

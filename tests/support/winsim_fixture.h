@@ -8,6 +8,7 @@
 
 #include "winsim/control.h"
 #include "winsim/gpu.h"
+#include "winsim/monitors.h"
 
 class WinsimTest : public ::testing::Test {
 protected:
@@ -15,6 +16,8 @@ protected:
     virtual std::string machineName() const { return "default"; }
     // Changes to that machine's configuration before it starts.
     virtual void adjustMachine(winsim::MachineConfig&) const {}
+    // The DPI awareness the test program's manifest declares; null for none (an unaware process).
+    virtual DPI_AWARENESS_CONTEXT manifestDpiAwareness() const { return DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2; }
 
     void SetUp() override {
         winsim::clearFaults();
@@ -24,6 +27,7 @@ protected:
         ASSERT_TRUE(winsim::scenario(machineName(), config)) << machineName();
         adjustMachine(config);
         winsim::useMachine(config);
+        if (manifestDpiAwareness()) winsim::setManifestDpiAwareness(manifestDpiAwareness());
         objectsBefore_ = winsim::liveObjectCount();
         handlesBefore_ = winsim::openHandleCount();
     }

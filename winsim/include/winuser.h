@@ -37,3 +37,13 @@ using PCURSORINFO = CURSORINFO*;
 static_assert(sizeof(CURSORINFO) == 24);
 
 BOOL WINAPI GetCursorInfo(PCURSORINFO info);
+
+// DPI awareness. A thread without an awareness of its own follows the process's, which its
+// application manifest or SetProcessDpiAwarenessContext set (unaware when neither did). A thread
+// that is not per-monitor aware sees the desktop in logical coordinates: positions on a scaled
+// monitor are virtualised.
+DPI_AWARENESS_CONTEXT WINAPI SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT context);
+DPI_AWARENESS_CONTEXT WINAPI GetThreadDpiAwarenessContext();
+BOOL WINAPI AreDpiAwarenessContextsEqual(DPI_AWARENESS_CONTEXT a, DPI_AWARENESS_CONTEXT b);
+BOOL WINAPI IsValidDpiAwarenessContext(DPI_AWARENESS_CONTEXT context);
+BOOL WINAPI SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT context);

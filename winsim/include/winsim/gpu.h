@@ -36,6 +36,12 @@ void resetQueueKnobs();
 // time-out (a stalled queue) or when `device` is not a winsim Direct3D 11 device.
 bool waitForGpuIdle(IUnknown* device, uint32_t milliseconds);
 
+// Removes every Direct3D 11 and 12 device made on `adapter` so far, as a driver update, a TDR
+// (DXGI_ERROR_DEVICE_HUNG, _RESET) or a GPU going away does: their calls fail with `reason`, which
+// GetDeviceRemovedReason answers, their fences count as reached and the adapter's duplications lose
+// access. No new device can be made on the adapter for `blackoutMs`.
+void removeDevices(int adapter, HRESULT reason = DXGI_ERROR_DEVICE_REMOVED, uint32_t blackoutMs = 0);
+
 // The debug layer: every call that the real runtime would reject or silently drop is counted with
 // a message naming the call and the reason. Tests assert that none happened.
 int64_t debugMessageCount();

@@ -24,6 +24,7 @@ struct OutputConfig {
     // configuration path on the output's source, given by its SDR white level in nits.
     std::vector<float> cloneSdrWhiteNits;
     bool hasDisplayPath = true;  // false: the display configuration lists no path for its source
+    float dpiScale = 1.0f;       // the monitor's scale (1.5: 150 %), which DPI-unaware threads see virtualised
 
     // Desktop coordinates: the mode at `position`, with width and height swapped by a 90 or 270
     // degree rotation.
@@ -50,6 +51,7 @@ enum class Timeline {
     Hotplug,        // output 1 unplugged 2 s after the first duplication, back 2 s later, again and again
     ModeSwitch,     // output 0 goes 1920x1080 -> 2560x1440 -> 2560x1440 FP16 -> ..., one step every 3 s
     SecureDesktop,  // the secure desktop shows for 2 s every 5 s
+    DeviceRemoval,  // adapter 0's devices are removed 3 s after the first duplication; new ones can be made 1 s later
 };
 
 struct MachineConfig {

@@ -31,6 +31,10 @@ uint64_t desktopVersion(int output);
 // duplications lose access.
 void setSecureDesktop(bool shown);
 
+// The DPI awareness the process's application manifest declares: the process default, which
+// SetProcessDpiAwarenessContext can then no longer change.
+void setManifestDpiAwareness(DPI_AWARENESS_CONTEXT context);
+
 struct CursorShape {
     UINT type = DXGI_OUTDUPL_POINTER_SHAPE_TYPE_COLOR;
     UINT width = 0;

@@ -104,6 +104,7 @@ HRESULT Context::Map(ID3D11Resource* resource, UINT subresource, D3D11_MAP type,
                      D3D11_MAPPED_SUBRESOURCE* mapped) {
     static const char* kCall = "ID3D11DeviceContext::Map";
     if (!mapped) return invalid(kCall, "no output");
+    if (device_->removed()) return device_->GetDeviceRemovedReason();
     if (Texture* texture = textureOf(resource)) return mapTexture(*texture, subresource, type, flags, *mapped);
     Buffer* buffer = bufferOf(resource);
     if (!buffer || buffer->device() != device()) return invalid(kCall, "not a resource of this device");
@@ -163,7 +164,10 @@ HRESULT Context::Signal(ID3D11Fence* fence, UINT64 value) {
     return S_OK;
 }
 
-void Context::Flush() { device_->queue().submit(std::exchange(state().recorded, {})); }
+void Context::Flush() {
+    auto recorded = std::exchange(state().recorded, {});
+    if (!device_->removed()) device_->queue().submit(std::move(recorded));  // a removed device runs nothing
+}
 
 void Context::ClearState() {
     auto recorded = std::exchange(state().recorded, {});

@@ -120,6 +120,7 @@ HRESULT WINAPI D3D11CreateDevice(IDXGIAdapter* adapterObject, D3D_DRIVER_TYPE dr
     if (!featureLevels && featureLevelCount) return E_INVALIDARG;
     std::shared_ptr<AdapterState> adapter;
     if (HRESULT hr = d3d11::findAdapter(adapterObject, driverType, adapter); FAILED(hr)) return hr;
+    if (HRESULT hr = deviceCreatable(*adapter, Clock::now()); FAILED(hr)) return hr;
     const auto level = d3d11::chooseLevel(featureLevels, featureLevelCount);
     if (!level) return DXGI_ERROR_UNSUPPORTED;
     if (featureLevel) *featureLevel = *level;

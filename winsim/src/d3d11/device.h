@@ -16,6 +16,7 @@
 #include "gpu/ledger.h"
 #include "gpu/queue.h"
 #include "machine/machine.h"
+#include "machine/removal.h"
 
 namespace winsim::d3d11 {
 
@@ -33,7 +34,7 @@ public:
     static constexpr const char* kKind = "ID3D11Device";
     Device(std::shared_ptr<AdapterState> adapter, std::shared_ptr<gpu::Allocation> baseline, D3D_FEATURE_LEVEL level,
            UINT flags)
-        : adapter_(std::move(adapter)), baseline_(std::move(baseline)), level_(level), flags_(flags) {}
+        : adapter_(std::move(adapter)), life_(adapter_), baseline_(std::move(baseline)), level_(level), flags_(flags) {}
 
     bool hides(REFIID riid) const;
 
@@ -53,8 +54,7 @@ public:
     HRESULT STDMETHODCALLTYPE CreateBlendState(const D3D11_BLEND_DESC* desc, ID3D11BlendState** state) override;
     HRESULT STDMETHODCALLTYPE CreateSamplerState(const D3D11_SAMPLER_DESC* desc, ID3D11SamplerState** state) override;
     HRESULT STDMETHODCALLTYPE CheckFormatSupport(DXGI_FORMAT format, UINT* support) override;
-    // A winsim device is never removed.
-    HRESULT STDMETHODCALLTYPE GetDeviceRemovedReason() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetDeviceRemovedReason() override { return life_.reason(); }
     D3D_FEATURE_LEVEL STDMETHODCALLTYPE GetFeatureLevel() override { return level_; }
     UINT STDMETHODCALLTYPE GetCreationFlags() override { return flags_; }
     void STDMETHODCALLTYPE GetImmediateContext(ID3D11DeviceContext** context) override;
@@ -72,6 +72,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetGPUThreadPriority(INT* priority) override;
 
     const std::shared_ptr<AdapterState>& adapter() const { return adapter_; }
+    // Once removed, every call fails with the reason and fences count as reached.
+    bool removed() const { return life_.removed(); }
     // Called by the immediate context as it goes, so that the next GetImmediateContext makes a new one.
     void forgetImmediateContext(const Context* context);
     ContextState& contextState() { return context_; }
@@ -79,6 +81,7 @@ public:
 
 private:
     std::shared_ptr<AdapterState> adapter_;
+    DeviceLife life_;
     std::shared_ptr<gpu::Allocation> baseline_;
     const D3D_FEATURE_LEVEL level_;
     const UINT flags_;

@@ -33,6 +33,7 @@ HRESULT createShader(Device* device, const char* call, shader::Stage stage, cons
                      Interface** out) {
     if (out) *out = nullptr;
     if (auto hr = fault(call)) return *hr;
+    if (device->removed()) return device->GetDeviceRemovedReason();
     if (!code || length == 0) return invalid(call, "no byte code");
     std::string error;
     auto program = shader::loadProgram(code, length, stage, &error);
@@ -50,6 +51,7 @@ HRESULT Device::CreateBuffer(const D3D11_BUFFER_DESC* desc, const D3D11_SUBRESOU
     static const char* kCall = "ID3D11Device::CreateBuffer";
     if (buffer) *buffer = nullptr;
     if (auto hr = fault(kCall)) return *hr;
+    if (removed()) return GetDeviceRemovedReason();
     if (!desc) return invalid(kCall, "no description");
     if (auto problem = bufferProblem(*desc, initial); !problem.empty()) return invalid(kCall, problem);
     if (!buffer) return S_FALSE;
@@ -80,6 +82,7 @@ HRESULT Device::CreateBlendState(const D3D11_BLEND_DESC* desc, ID3D11BlendState*
     static const char* kCall = "ID3D11Device::CreateBlendState";
     if (state) *state = nullptr;
     if (auto hr = fault(kCall)) return *hr;
+    if (removed()) return GetDeviceRemovedReason();
     if (!desc) return invalid(kCall, "no description");
     const auto& rt = desc->RenderTarget[0];
     if (rt.BlendEnable && (rt.SrcBlend < D3D11_BLEND_ZERO || rt.DestBlend < D3D11_BLEND_ZERO ||
@@ -98,6 +101,7 @@ HRESULT Device::CreateSamplerState(const D3D11_SAMPLER_DESC* desc, ID3D11Sampler
     static const char* kCall = "ID3D11Device::CreateSamplerState";
     if (state) *state = nullptr;
     if (auto hr = fault(kCall)) return *hr;
+    if (removed()) return GetDeviceRemovedReason();
     if (!desc) return invalid(kCall, "no description");
     const auto clamp = D3D11_TEXTURE_ADDRESS_CLAMP;
     if (desc->AddressU != clamp || desc->AddressV != clamp || desc->AddressW != clamp)
@@ -112,6 +116,7 @@ HRESULT Device::CreateFence(UINT64 initialValue, D3D11_FENCE_FLAG flags, REFIID 
     static const char* kCall = "ID3D11Device5::CreateFence";
     if (fence) *fence = nullptr;
     if (auto hr = fault(kCall)) return *hr;
+    if (removed()) return GetDeviceRemovedReason();
     if (flags != D3D11_FENCE_FLAG_NONE) return invalid(kCall, "only unshared fences are modelled");
     if (!fence) return E_POINTER;
     return com::handOut(new Fence(ComPtr<Device>(this), initialValue), riid, fence);
@@ -120,6 +125,10 @@ HRESULT Device::CreateFence(UINT64 initialValue, D3D11_FENCE_FLAG flags, REFIID 
 HRESULT Fence::SetEventOnCompletion(UINT64 value, HANDLE event) {
     auto target = kernel::lookupAs<kernel::Event>(event);
     if (!target) return invalid("ID3D11Fence::SetEventOnCompletion", "not an event handle");
+    if (device()->removed()) {
+        target->set();
+        return S_OK;
+    }
     state_->notifyAt(value, [event = std::move(target)] { event->set(); });
     return S_OK;
 }

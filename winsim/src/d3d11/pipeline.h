@@ -77,7 +77,8 @@ public:
     static constexpr const char* kKind = "ID3D11Fence";
     Fence(ComPtr<Device> device, uint64_t initial)
         : Child(std::move(device)), state_(std::make_shared<gpu::FenceState>(initial)) {}
-    UINT64 STDMETHODCALLTYPE GetCompletedValue() override { return state_->completed(); }
+    // A removed device's fences count as reached, as the runtime reports them.
+    UINT64 STDMETHODCALLTYPE GetCompletedValue() override { return device()->removed() ? UINT64_MAX : state_->completed(); }
     HRESULT STDMETHODCALLTYPE SetEventOnCompletion(UINT64 value, HANDLE event) override;
     const std::shared_ptr<gpu::FenceState>& state() const { return state_; }
 

@@ -87,6 +87,7 @@ HRESULT Device::CreateTexture2D(const D3D11_TEXTURE2D_DESC* desc, const D3D11_SU
     static const char* kCall = "ID3D11Device::CreateTexture2D";
     if (texture) *texture = nullptr;
     if (auto hr = fault(kCall)) return *hr;
+    if (removed()) return GetDeviceRemovedReason();
     if (!desc) return invalid(kCall, "no description");
     if (auto problem = descProblem(*desc, initial); !problem.empty()) return invalid(kCall, problem);
     if (refusedByDriver(*adapter_, *desc)) return E_INVALIDARG;  // a driver limit, not a misuse
@@ -118,6 +119,7 @@ HRESULT Texture::CreateSharedHandle(const SECURITY_ATTRIBUTES*, DWORD access, LP
     if (!handle) return E_INVALIDARG;
     *handle = nullptr;
     if (auto hr = fault(kCall)) return *hr;
+    if (device_->removed()) return device_->GetDeviceRemovedReason();
     if (!(desc_.MiscFlags & D3D11_RESOURCE_MISC_SHARED_NTHANDLE))
         return invalid(kCall, "texture not created with SHARED_NTHANDLE");
     const DWORD known = DXGI_SHARED_RESOURCE_READ | DXGI_SHARED_RESOURCE_WRITE;

@@ -24,6 +24,7 @@ HRESULT Device::CreateRenderTargetView(ID3D11Resource* resource, const D3D11_REN
     static const char* kCall = "ID3D11Device::CreateRenderTargetView";
     if (view) *view = nullptr;
     if (auto hr = fault(kCall)) return *hr;
+    if (removed()) return GetDeviceRemovedReason();
     HRESULT hr = S_OK;
     Texture* texture = viewedTexture(this, resource, D3D11_BIND_RENDER_TARGET, kCall, hr);
     if (!texture) return hr;
@@ -45,6 +46,7 @@ HRESULT Device::CreateShaderResourceView(ID3D11Resource* resource, const D3D11_S
     static const char* kCall = "ID3D11Device::CreateShaderResourceView";
     if (view) *view = nullptr;
     if (auto hr = fault(kCall)) return *hr;
+    if (removed()) return GetDeviceRemovedReason();
     HRESULT hr = S_OK;
     Texture* texture = viewedTexture(this, resource, D3D11_BIND_SHADER_RESOURCE, kCall, hr);
     if (!texture) return hr;

@@ -31,6 +31,7 @@ HRESULT Device::CreateCommandAllocator(D3D12_COMMAND_LIST_TYPE type, REFIID riid
     constexpr const char* kCall = "ID3D12Device::CreateCommandAllocator";
     if (allocator) *allocator = nullptr;
     if (auto hr = fault(kCall)) return *hr;
+    if (removed()) return GetDeviceRemovedReason();
     if (type == D3D12_COMMAND_LIST_TYPE_BUNDLE) return notModelled(kCall, "a bundle");
     if (!knownListType(type)) return refuse(kCall, "unknown command list type");
     if (!allocator) return refuse(kCall, "no allocator pointer", E_POINTER);

@@ -103,6 +103,7 @@ HRESULT Device::CreateCommandList(UINT nodeMask, D3D12_COMMAND_LIST_TYPE type, I
     constexpr const char* kCall = "ID3D12Device::CreateCommandList";
     if (commandList) *commandList = nullptr;
     if (auto hr = fault(kCall)) return *hr;
+    if (removed()) return GetDeviceRemovedReason();
     auto* known = dynamic_cast<CommandAllocator*>(allocator);
     if (nodeMask > 1) return refuse(kCall, "the adapter has one node");
     if (!known || known->device() != this) return refuse(kCall, "not a command allocator of this device");

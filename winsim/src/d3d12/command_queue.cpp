@@ -23,6 +23,7 @@ CommandList* CommandQueue::executable(ID3D12CommandList* list) const {
 
 void CommandQueue::ExecuteCommandLists(UINT numCommandLists, ID3D12CommandList* const* commandLists) {
     if (numCommandLists && !commandLists) return debug::message(kExecute, "no command lists");
+    if (device()->removed()) return;  // a removed device runs nothing
     std::vector<CommandList*> lists;
     for (UINT i = 0; i < numCommandLists; ++i) {
         CommandList* list = executable(commandLists[i]);
@@ -62,6 +63,7 @@ HRESULT Device::CreateCommandQueue(const D3D12_COMMAND_QUEUE_DESC* desc, REFIID 
     constexpr const char* kCall = "ID3D12Device::CreateCommandQueue";
     if (queue) *queue = nullptr;
     if (auto hr = fault(kCall)) return *hr;
+    if (removed()) return GetDeviceRemovedReason();
     if (!desc) return refuse(kCall, "no description", E_POINTER);
     if (desc->Type == D3D12_COMMAND_LIST_TYPE_BUNDLE || !knownListType(desc->Type))
         return refuse(kCall, "a queue is direct, compute or copy");

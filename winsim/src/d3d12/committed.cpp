@@ -55,6 +55,7 @@ HRESULT Device::CreateCommittedResource(const D3D12_HEAP_PROPERTIES* heap, D3D12
                                         const D3D12_CLEAR_VALUE* clearValue, REFIID riid, void** resource) {
     if (resource) *resource = nullptr;
     if (auto hr = fault(kCreate)) return *hr;
+    if (removed()) return GetDeviceRemovedReason();
     if (!heap || !desc) return refuse(kCreate, "no heap properties or description", E_POINTER);
     D3D12_RESOURCE_DESC checked = *desc;
     if (auto hr = checkHeap(*heap, heapFlags); FAILED(hr)) return hr;

@@ -36,6 +36,7 @@ HRESULT Device::CreateDescriptorHeap(const D3D12_DESCRIPTOR_HEAP_DESC* desc, REF
     constexpr const char* kCall = "ID3D12Device::CreateDescriptorHeap";
     if (heap) *heap = nullptr;
     if (auto hr = fault(kCall)) return *hr;
+    if (removed()) return GetDeviceRemovedReason();
     if (!desc) return refuse(kCall, "no description", E_POINTER);
     if (desc->Type < D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV || desc->Type >= D3D12_DESCRIPTOR_HEAP_TYPE_NUM_TYPES)
         return refuse(kCall, "unknown heap type");

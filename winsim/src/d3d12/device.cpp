@@ -38,6 +38,7 @@ HRESULT Device::OpenSharedHandle(HANDLE handle, REFIID riid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (auto hr = fault("ID3D12Device::OpenSharedHandle")) return *hr;
+    if (removed()) return GetDeviceRemovedReason();
     auto shared = kernel::lookupAs<dxgi::SharedResource>(handle);
     if (!shared) return E_INVALIDARG;
     if (shared->adapter != adapter_) return E_INVALIDARG;  // a resource of another adapter
@@ -82,6 +83,7 @@ HRESULT WINAPI D3D12CreateDevice(IUnknown* adapterObject, D3D_FEATURE_LEVEL mini
         adapter = machine->adapters().front();
     }
     if (!adapter->config.supportsD3D12 || minimumFeatureLevel > D3D_FEATURE_LEVEL_12_1) return DXGI_ERROR_UNSUPPORTED;
+    if (HRESULT hr = winsim::deviceCreatable(*adapter, winsim::Clock::now()); FAILED(hr)) return hr;
     if (!device) return S_FALSE;
     auto baseline = winsim::gpu::Allocation::make(adapter->ledger, winsim::d3d12::kDeviceBaselineBytes);
     if (!baseline) return E_OUTOFMEMORY;

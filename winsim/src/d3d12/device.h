@@ -12,6 +12,7 @@
 #include "gpu/ledger.h"
 #include "gpu/queue.h"
 #include "machine/machine.h"
+#include "machine/removal.h"
 
 namespace winsim::d3d12 {
 
@@ -24,7 +25,7 @@ class Device final : public Object<Device, ID3D12Device> {
 public:
     static constexpr const char* kKind = "ID3D12Device";
     Device(std::shared_ptr<AdapterState> adapter, std::shared_ptr<gpu::Allocation> baseline, bool validate)
-        : adapter_(std::move(adapter)), baseline_(std::move(baseline)), validate_(validate) {}
+        : adapter_(std::move(adapter)), life_(adapter_), baseline_(std::move(baseline)), validate_(validate) {}
 
     UINT STDMETHODCALLTYPE GetNodeCount() override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateCommandQueue(const D3D12_COMMAND_QUEUE_DESC* desc, REFIID riid, void** queue) override;
@@ -45,13 +46,15 @@ public:
                                                       void** resource) override;
     HRESULT STDMETHODCALLTYPE OpenSharedHandle(HANDLE handle, REFIID riid, void** object) override;
     HRESULT STDMETHODCALLTYPE CreateFence(UINT64 initialValue, D3D12_FENCE_FLAGS flags, REFIID riid, void** fence) override;
-    HRESULT STDMETHODCALLTYPE GetDeviceRemovedReason() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetDeviceRemovedReason() override { return life_.reason(); }
     void STDMETHODCALLTYPE GetCopyableFootprints(const D3D12_RESOURCE_DESC* desc, UINT first, UINT count, UINT64 baseOffset,
                                                  D3D12_PLACED_SUBRESOURCE_FOOTPRINT* layouts, UINT* numRows,
                                                  UINT64* rowSizes, UINT64* totalBytes) override;
     LUID STDMETHODCALLTYPE GetAdapterLuid() override { return adapter_->config.luid; }
 
     const std::shared_ptr<AdapterState>& adapter() const { return adapter_; }
+    // Once removed, every call fails with the reason, queues run nothing and fences count as reached.
+    bool removed() const { return life_.removed(); }
     // Created after ID3D12Debug::EnableDebugLayer: resource states are validated.
     bool validates() const { return validate_; }
     gpu::Queue& queue() { return queue_; }
@@ -65,6 +68,7 @@ public:
 
 private:
     std::shared_ptr<AdapterState> adapter_;
+    DeviceLife life_;
     std::shared_ptr<gpu::Allocation> baseline_;
     const bool validate_;
     std::mutex heapsMutex_;

@@ -6,7 +6,10 @@
 
 namespace winsim::d3d12 {
 
+UINT64 Fence::GetCompletedValue() { return device()->removed() ? UINT64_MAX : state_->completed(); }
+
 HRESULT Fence::SetEventOnCompletion(UINT64 value, HANDLE event) {
+    if (device()->removed()) value = 0;  // reached already
     if (!event) {  // no event: the call itself waits until the fence reaches the value
         auto reached = std::make_shared<kernel::Event>(true, false);
         state_->notifyAt(value, [reached] { reached->set(); });
@@ -28,6 +31,7 @@ HRESULT Device::CreateFence(UINT64 initialValue, D3D12_FENCE_FLAGS flags, REFIID
     constexpr const char* kCall = "ID3D12Device::CreateFence";
     if (fence) *fence = nullptr;
     if (auto hr = fault(kCall)) return *hr;
+    if (removed()) return GetDeviceRemovedReason();
     if (flags != D3D12_FENCE_FLAG_NONE) return notModelled(kCall, "a shared fence");
     if (!fence) return refuse(kCall, "no fence pointer", E_POINTER);
     return com::handOut(new Fence(Microsoft::WRL::ComPtr<Device>(this), initialValue), riid, fence);

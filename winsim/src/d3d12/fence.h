@@ -13,7 +13,8 @@ public:
     Fence(Microsoft::WRL::ComPtr<Device> device, UINT64 initial)
         : Child(std::move(device)), state_(std::make_shared<gpu::FenceState>(initial)) {}
 
-    UINT64 STDMETHODCALLTYPE GetCompletedValue() override { return state_->completed(); }
+    // A removed device's fences count as reached, as the runtime reports them.
+    UINT64 STDMETHODCALLTYPE GetCompletedValue() override;
     HRESULT STDMETHODCALLTYPE SetEventOnCompletion(UINT64 value, HANDLE event) override;
     HRESULT STDMETHODCALLTYPE Signal(UINT64 value) override;
 

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "kernel/handles.h"
+#include "machine/dpi.h"
 #include "machine/faults.h"
 #include "machine/machine.h"
 
@@ -21,6 +22,6 @@ BOOL WINAPI GetCursorInfo(PCURSORINFO info) {
     const auto& cursor = machine->cursor;
     info->flags = cursor.visible ? CURSOR_SHOWING : 0;
     info->hCursor = cursor.visible ? cursor.handle : nullptr;
-    info->ptScreenPos = cursor.position;
+    info->ptScreenPos = winsim::logicalPoint(*machine, cursor.position);
     return TRUE;
 }

@@ -33,6 +33,7 @@ HRESULT duplicateOutput(IDXGIOutput* parent, const std::shared_ptr<Machine>& mac
                         UINT formatCount, IDXGIOutputDuplication** out) {
     d3d11::Device* device = d3d11::deviceOf(deviceObject);
     if (!device) return E_INVALIDARG;
+    if (device->removed()) return device->GetDeviceRemovedReason();
     auto lock = machine->lock();
     const auto now = Clock::now();
     machine->advance(now);

@@ -4,6 +4,7 @@
 #include "debug/layer.h"
 #include "dxgi/duplication.h"
 #include "dxgi/objects.h"
+#include "machine/dpi.h"
 #include "machine/faults.h"
 
 namespace winsim::dxgi {
@@ -98,6 +99,11 @@ HRESULT Output::DuplicateOutput1(IUnknown* device, UINT flags, UINT formatCount,
     *out = nullptr;
     if (auto hr = fault("IDXGIOutput5::DuplicateOutput1")) return *hr;
     if (!device || !formats || formatCount == 0 || (flags & ~kKnownFlags)) return E_INVALIDARG;
+    if (!threadIsPerMonitorAware()) {
+        debug::message("IDXGIOutput5::DuplicateOutput1",
+                       "DuplicateOutput1_PerMonitorDpiRequired: the calling thread is not per-monitor DPI aware");
+        return E_INVALIDARG;
+    }
     return duplicateOutput(this, adapter_->machine(), *adapter_->state(), state_, device, formats, formatCount, out);
 }
 

@@ -49,6 +49,11 @@ struct AdapterState {
     std::shared_ptr<gpu::Ledger> ledger;          // local video memory
     std::shared_ptr<gpu::Ledger> nonLocalLedger;  // system memory the adapter reaches (upload, read-back)
     std::vector<std::shared_ptr<OutputState>> outputs;  // every output it enumerates while attached
+    // Device removal (machine/removal.h): how often the adapter's devices were removed, the last
+    // reason, and until when (steady clock ticks) no new device can be made.
+    std::atomic<uint64_t> removals{0};
+    std::atomic<HRESULT> removedReason{S_OK};
+    std::atomic<int64_t> creatableAfter{0};
 
     // The attached output at enumeration index `index`, or null.
     std::shared_ptr<OutputState> attachedOutput(unsigned index) const;
@@ -101,8 +106,17 @@ public:
     // Set by ID3D12Debug::EnableDebugLayer: Direct3D 12 devices created from then on validate
     // resource states. A process cannot turn it off again; a new machine starts without it.
     std::atomic<bool> d3d12DebugLayer{false};
+    // The process's DPI awareness (machine/dpi.h): a context value, and whether it was set.
+    std::atomic<intptr_t> processDpiContext{-1};
+    std::atomic<bool> processDpiSet{false};
+    // Tells machines apart, also one made where an earlier one was freed.
+    const uint64_t serial = nextSerial();
 
 private:
+    static uint64_t nextSerial() {
+        static std::atomic<uint64_t> counter{0};
+        return ++counter;
+    }
     void advanceTimeline(double seconds);
     void advanceCursor(Clock::time_point now);
 

@@ -111,6 +111,18 @@ MachineConfig secureDesktop() {
     return machine;
 }
 
+MachineConfig deviceRemoved() {
+    MachineConfig machine = singleMachine();
+    machine.timeline = Timeline::DeviceRemoval;
+    return machine;
+}
+
+MachineConfig dpiScaled() {
+    MachineConfig machine = defaultMachine();
+    machine.adapters[0].outputs[1].dpiScale = 1.5f;
+    return machine;
+}
+
 MachineConfig tenBit() {
     MachineConfig machine = singleMachine();
     machine.adapters[0].outputs[0].format = DXGI_FORMAT_R10G10B10A2_UNORM;
@@ -132,6 +144,8 @@ const std::vector<std::pair<std::string, std::function<MachineConfig()>>>& catal
         {"hotplug", hotplug},
         {"mode-switch", modeSwitch},
         {"secure-desktop", secureDesktop},
+        {"device-removed", deviceRemoved},
+        {"dpi-scaled", dpiScaled},
     };
     return entries;
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "machine/machine.h"
+#include "machine/removal.h"
 
 namespace winsim {
 namespace {
@@ -11,12 +12,15 @@ constexpr double kHotplugPhase = 2.0;
 constexpr double kModeSwitchPhase = 3.0;
 constexpr double kSecurePeriod = 5.0;
 constexpr double kSecureShown = 2.0;
+constexpr double kRemovalAfter = 3.0;
+constexpr auto kRemovalBlackout = std::chrono::seconds(1);
 
 double stepLength(Timeline timeline) {
     switch (timeline) {
         case Timeline::Hotplug: return kHotplugPhase;
         case Timeline::ModeSwitch: return kModeSwitchPhase;
         case Timeline::SecureDesktop: return kSecurePeriod - kSecureShown;  // boundaries at 3, 5, 8, 10, ...
+        case Timeline::DeviceRemoval: return kRemovalAfter;
         case Timeline::None: break;
     }
     return 0;
@@ -69,6 +73,10 @@ void Machine::advanceTimeline(double seconds) {
             if (secureDesktop)
                 for (auto& output : outputs_) ++output->epoch;
             notify();
+            break;
+        case Timeline::DeviceRemoval:
+            if (step == 1 && !adapters_.empty())
+                removeDevices(*this, *adapters_[0], DXGI_ERROR_DEVICE_REMOVED, kRemovalBlackout, Clock::now());
             break;
         case Timeline::None: break;
     }
