@@ -14,7 +14,6 @@ using Impl = DuplicationSource::Impl;
 constexpr DXGI_FORMAT kFormats[] = {DXGI_FORMAT_R16G16B16A16_FLOAT, DXGI_FORMAT_B8G8R8A8_UNORM,
                                     DXGI_FORMAT_R10G10B10A2_UNORM};
 
-unsigned long hex(HRESULT hr) { return static_cast<unsigned long>(static_cast<uint32_t>(hr)); }
 
 // One line per streak of failures, gone or refused alike, until a duplication succeeds again.
 bool reportGone(Impl& impl) {

@@ -30,6 +30,9 @@ using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 constexpr int kRingSize = 3;
 
+// An HRESULT as printf's %08lx prints it.
+inline unsigned long hex(HRESULT hr) { return static_cast<unsigned long>(static_cast<uint32_t>(hr)); }
+
 struct DuplicationSource::Impl {
     explicit Impl(int32_t index) : outputIndex(index) {}
 
@@ -103,6 +106,10 @@ struct DuplicationSource::Impl {
     std::atomic<bool> paused{false};
     bool rotationWarned = false;
     bool failureReported = false;
+    // Device removal (removal.cpp): the private device was removed and is being replaced; the
+    // consumer's device was removed, so nothing more can be published until a new start.
+    bool deviceLost = false;
+    bool consumerLost = false;
 
     // Ends the capture thread and releases every device object (DuplicationSource::stop).
     void stop();
@@ -151,6 +158,10 @@ private:
     bool createIntermediate();
     bool buildSlot(int slot, const D3D11_TEXTURE2D_DESC& desc);
     bool buildRing();
+    // Before an acquisition: replaces a removed private device; false while that cannot be done
+    // yet, and for good once the consumer's device was removed.
+    bool recoverLostDevices();
+    bool recreateDevice();
     bool createPipelineObjects();
     // Debug names for what each step created (names.cpp).
     void nameDeviceObjects();

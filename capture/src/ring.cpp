@@ -18,7 +18,6 @@ uint32_t fullMipCount(uint32_t width, uint32_t height) {
 }
 
 
-unsigned long hex(HRESULT hr) { return static_cast<unsigned long>(static_cast<uint32_t>(hr)); }
 
 }  // namespace
 

@@ -56,7 +56,7 @@ bool DuplicationSource::Impl::ensureDuplication() {
     if (duplication && ringReady()) return true;
     // A duplication over an incomplete ring is never used: acquire again, which rebuilds it.
     duplication.Reset();
-    if (!acquireDuplication(false) || !ringReady()) {
+    if (!recoverLostDevices() || !acquireDuplication(false) || !ringReady()) {
         duplication.Reset();
         setLive(false);
         return false;
@@ -88,7 +88,7 @@ void DuplicationSource::Impl::run() {
     int64_t lastFrameTime = nowNs() - 1000000000;
     int slot = 0;
     while (!stopRequested) {
-        if (paused) {
+        if (paused || consumerLost) {
             if (duplication) {
                 duplication.Reset();
                 setLive(false);

@@ -74,7 +74,7 @@ bool DuplicationSource::Impl::createDevice() {
     if (FAILED(D3D11CreateDevice(adapter.Get(), D3D_DRIVER_TYPE_UNKNOWN, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT,
                                  nullptr, 0, D3D11_SDK_VERSION, device.GetAddressOf(), nullptr,
                                  context.GetAddressOf()))) {
-        std::fprintf(stderr, "capture: D3D11 device creation failed\n");
+        if (!deviceLost) std::fprintf(stderr, "capture: D3D11 device creation failed\n");
         return false;
     }
     device5.Reset();
@@ -131,6 +131,8 @@ bool DuplicationSource::Impl::createPipelineObjects() {
 
 bool DuplicationSource::Impl::start(ID3D12Device* caller) {
     if (worker.joinable()) return false;  // already running: nothing changes
+    consumerLost = false;
+    deviceLost = false;
     // Stored before anything can fail, so that resume can always retry on it.
     d3d12Device = caller;
     DXGI_OUTPUT_DESC desc{};

@@ -41,6 +41,9 @@ bool waitForGpuIdle(IUnknown* device, uint32_t milliseconds);
 // GetDeviceRemovedReason answers, their fences count as reached and the adapter's duplications lose
 // access. No new device can be made on the adapter for `blackoutMs`.
 void removeDevices(int adapter, HRESULT reason = DXGI_ERROR_DEVICE_REMOVED, uint32_t blackoutMs = 0);
+// Removes one Direct3D 11 device (any of its interfaces), as a device whose own work hung the GPU
+// is removed: the adapter and its other devices go on. False for anything else.
+bool removeDevice(IUnknown* device, HRESULT reason = DXGI_ERROR_DEVICE_HUNG);
 
 // The debug layer: every call that the real runtime would reject or silently drop is counted with
 // a message naming the call and the reason. Tests assert that none happened.

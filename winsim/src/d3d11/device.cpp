@@ -91,6 +91,14 @@ void setQueueStalled(bool stalled, IUnknown* device) {
 
 void resetQueueKnobs() { gpu::resetKnobs(); }
 
+bool removeDevice(IUnknown* device, HRESULT reason) {
+    auto* known = d3d11::deviceOf(device);
+    if (!known || SUCCEEDED(reason)) return false;
+    known->remove(reason);
+    if (auto machine = currentMachine()) machine->notify();  // its duplications' waits notice
+    return true;
+}
+
 bool waitForGpuIdle(IUnknown* device, uint32_t milliseconds) {
     auto* known = d3d11::deviceOf(device);
     return known && known->queue().waitIdle(std::chrono::milliseconds(milliseconds));

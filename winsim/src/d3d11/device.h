@@ -74,6 +74,7 @@ public:
     const std::shared_ptr<AdapterState>& adapter() const { return adapter_; }
     // Once removed, every call fails with the reason and fences count as reached.
     bool removed() const { return life_.removed(); }
+    void remove(HRESULT reason) { life_.remove(reason); }
     // Called by the immediate context as it goes, so that the next GetImmediateContext makes a new one.
     void forgetImmediateContext(const Context* context);
     ContextState& contextState() { return context_; }

@@ -39,6 +39,7 @@ HRESULT Duplication::AcquireNextFrame(UINT timeoutMs, DXGI_OUTDUPL_FRAME_INFO* i
     if (auto hr = fault("IDXGIOutputDuplication::AcquireNextFrame")) return *hr;
     auto lock = machine_->lock();
     if (frameHeld_) return DXGI_ERROR_INVALID_CALL;
+    if (device_->removed()) return DXGI_ERROR_ACCESS_LOST;
     const auto start = Clock::now();
     const auto deadline = timeoutMs == INFINITE ? Clock::time_point::max() : start + std::chrono::milliseconds(timeoutMs);
     NextFrame frame = compositor_->waitForUpdate(lock, deadline);

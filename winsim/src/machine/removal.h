@@ -14,13 +14,19 @@ class DeviceLife {
 public:
     explicit DeviceLife(std::shared_ptr<AdapterState> adapter)
         : adapter_(std::move(adapter)), removalsAtBirth_(adapter_->removals.load()) {}
-    bool removed() const { return adapter_->removals.load() != removalsAtBirth_; }
+    bool removed() const { return own_.load() != S_OK || adapter_->removals.load() != removalsAtBirth_; }
     // S_OK while the device lives, else why it was removed.
-    HRESULT reason() const { return removed() ? adapter_->removedReason.load() : S_OK; }
+    HRESULT reason() const {
+        const HRESULT own = own_.load();
+        return own != S_OK ? own : removed() ? adapter_->removedReason.load() : S_OK;
+    }
+    // Removes this device alone (a hung device).
+    void remove(HRESULT reason) { own_ = reason; }
 
 private:
     std::shared_ptr<AdapterState> adapter_;
     uint64_t removalsAtBirth_;
+    std::atomic<HRESULT> own_{S_OK};
 };
 
 // Removes every device of `adapter` with `reason`; new devices can be made `blackout` after `now`.
