@@ -1,13 +1,36 @@
 // Values of 16 shader invocations side by side (structure of arrays), and the vectorised maths
 // the interpreter runs on them. Booleans are lane masks: all bits set for true, zero for false.
 //
-// The maths is written once for any GCC vector of floats V: 4 lanes (every x86-64 processor)
-// or 16 (AVX-512, in a translation unit built for it). GCC lowers generic vectors wider than the
-// hardware badly, so each build uses its native width and runs a 16-lane value in chunks.
+// The maths is written once for any vector of floats V (GCC and clang vector extensions): 4 lanes
+// (every x86-64 processor), 8 (a translation unit built for AVX2) or 16 (one built for AVX-512).
+// Compilers lower generic vectors wider than the hardware badly, so each build uses its native
+// width and runs a 16-lane value in chunks. Every width computes the same bits.
 #pragma once
 #include <immintrin.h>
 
 #include <cstdint>
+
+// The functions below are compiled once per instruction set, each copy in a namespace of its
+// own, so that the linker never hands a baseline caller the copy built for a wider set.
+#if defined(__AVX512F__)
+#define WINSIM_ISA_NAMESPACE avx512
+#elif defined(__AVX2__)
+#define WINSIM_ISA_NAMESPACE avx2
+#else
+#define WINSIM_ISA_NAMESPACE sse2
+#endif
+
+// GCC 12's AVX-512 intrinsics start from an "undefined" vector that its own warnings object to.
+#if defined(__clang__)
+#define WINSIM_INTRINSICS_BEGIN
+#define WINSIM_INTRINSICS_END
+#else
+#define WINSIM_INTRINSICS_BEGIN                                  \
+    _Pragma("GCC diagnostic push")                               \
+    _Pragma("GCC diagnostic ignored \"-Wuninitialized\"")        \
+    _Pragma("GCC diagnostic ignored \"-Wmaybe-uninitialized\"")
+#define WINSIM_INTRINSICS_END _Pragma("GCC diagnostic pop")
+#endif
 
 namespace winsim::shader {
 
@@ -39,13 +62,22 @@ union alignas(64) Register {
 
 #define WINSIM_LANES_INLINE [[gnu::always_inline]] inline
 
+inline namespace WINSIM_ISA_NAMESPACE {
+
 template <class V>
 struct VectorTypes {
     typedef int32_t I __attribute__((vector_size(sizeof(V))));
     typedef uint32_t U __attribute__((vector_size(sizeof(V))));
 };
 template <class V>
+struct HalfTypes {
+    typedef uint16_t H __attribute__((vector_size(sizeof(V) / 2)));
+};
+template <class V>
 using IntOf = typename VectorTypes<V>::I;
+// As many 16-bit values as V has lanes.
+template <class V>
+using HalvesOf = typename HalfTypes<V>::H;
 template <class V>
 using UintOf = typename VectorTypes<V>::U;
 
@@ -74,7 +106,12 @@ WINSIM_LANES_INLINE V select(IntOf<V> mask, V a, V b) {
 template <class V>
 WINSIM_LANES_INLINE V vmin(V a, V b) {
     if constexpr (sizeof(V) == 16) return reinterpret_cast<V>(_mm_min_ps(reinterpret_cast<__m128>(a), reinterpret_cast<__m128>(b)));
-#ifdef __AVX512F__
+#ifdef __AVX__
+    else if constexpr (sizeof(V) == 32) return reinterpret_cast<V>(_mm256_min_ps(reinterpret_cast<__m256>(a), reinterpret_cast<__m256>(b)));
+#endif
+#if defined(__AVX512F__) && defined(__clang__)
+    else if constexpr (sizeof(V) == 64) return reinterpret_cast<V>(_mm512_min_ps(reinterpret_cast<__m512>(a), reinterpret_cast<__m512>(b)));
+#elif defined(__AVX512F__)
     else if constexpr (sizeof(V) == 64)
         return reinterpret_cast<V>(__builtin_ia32_minps512_mask(reinterpret_cast<__v16sf>(a), reinterpret_cast<__v16sf>(b),
                                                                 __v16sf{}, 0xFFFF, _MM_FROUND_CUR_DIRECTION));
@@ -84,12 +121,104 @@ WINSIM_LANES_INLINE V vmin(V a, V b) {
 template <class V>
 WINSIM_LANES_INLINE V vmax(V a, V b) {
     if constexpr (sizeof(V) == 16) return reinterpret_cast<V>(_mm_max_ps(reinterpret_cast<__m128>(a), reinterpret_cast<__m128>(b)));
-#ifdef __AVX512F__
+#ifdef __AVX__
+    else if constexpr (sizeof(V) == 32) return reinterpret_cast<V>(_mm256_max_ps(reinterpret_cast<__m256>(a), reinterpret_cast<__m256>(b)));
+#endif
+#if defined(__AVX512F__) && defined(__clang__)
+    else if constexpr (sizeof(V) == 64) return reinterpret_cast<V>(_mm512_max_ps(reinterpret_cast<__m512>(a), reinterpret_cast<__m512>(b)));
+#elif defined(__AVX512F__)
     else if constexpr (sizeof(V) == 64)
         return reinterpret_cast<V>(__builtin_ia32_maxps512_mask(reinterpret_cast<__v16sf>(a), reinterpret_cast<__v16sf>(b),
                                                                 __v16sf{}, 0xFFFF, _MM_FROUND_CUR_DIRECTION));
 #endif
     else return a > b ? a : b;
+}
+
+// Whether any lane of a mask is set.
+template <class V>
+WINSIM_LANES_INLINE bool anyTrue(IntOf<V> mask) {
+    if constexpr (sizeof(V) == 16) return _mm_movemask_ps(reinterpret_cast<__m128>(mask)) != 0;
+#ifdef __AVX__
+    else if constexpr (sizeof(V) == 32) return _mm256_movemask_ps(reinterpret_cast<__m256>(mask)) != 0;
+#endif
+#ifdef __AVX512F__
+    else if constexpr (sizeof(V) == 64) return _mm512_test_epi32_mask(reinterpret_cast<__m512i>(mask), reinterpret_cast<__m512i>(mask)) != 0;
+#endif
+    else {
+        int32_t any = 0;
+        for (size_t i = 0; i < sizeof(V) / 4; ++i) any |= mask[i];
+        return any != 0;
+    }
+}
+
+// IEEE half floats to floats. Without F16C: the 15 low bits shifted into place and rebased by
+// 2^112 (exact for normals, subnormals and zero), infinities and NaNs forced to exponent 255 and
+// NaNs made quiet, as the processor's conversion does.
+template <class V>
+WINSIM_LANES_INLINE V halvesToFloats(HalvesOf<V> h) {
+#ifdef __F16C__
+    if constexpr (sizeof(V) == 32) {
+        return reinterpret_cast<V>(_mm256_cvtph_ps(reinterpret_cast<__m128i>(h)));
+    }
+#endif
+#ifdef __AVX512F__
+    if constexpr (sizeof(V) == 64) {
+        return reinterpret_cast<V>(_mm512_cvtph_ps(reinterpret_cast<__m256i>(h)));
+    }
+#endif
+    typedef UintOf<V> U;
+    const U wide = __builtin_convertvector(h, U);
+    const U magnitude = (wide & 0x7FFFu) << 13;
+    U bits = reinterpret_cast<U>(reinterpret_cast<V>(magnitude) * 5.192296858534828e33f);  // 2^112
+    bits = magnitude >= (0x7C00u << 13) ? bits | 0x7F800000u : bits;
+    bits = magnitude > (0x7C00u << 13) ? bits | 0x00400000u : bits;
+    return reinterpret_cast<V>(bits | (wide & 0x8000u) << 16);
+}
+
+// splitTexels below with SSE2 shuffles, four texels at a time.
+template <class V>
+WINSIM_LANES_INLINE void splitTexelQuads(const uint8_t* texels, HalvesOf<V> channels[4]) {
+    // Four texels at a time: rg holds red of the four then green, ba blue then alpha.
+    __m128i rg[sizeof(V) / 16], ba[sizeof(V) / 16];
+    for (size_t q = 0; q < sizeof(V) / 16; ++q) {
+        const auto load = [&](size_t i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(texels + 32 * q + 16 * i)); };
+        const __m128i a = load(0), b = load(1);                                    // r0 g0 b0 a0 r1 g1 b1 a1, ...
+        const __m128i c = _mm_unpacklo_epi16(a, b), d = _mm_unpackhi_epi16(a, b);  // r0 r2 g0 g2 b0 b2 a0 a2, ...
+        rg[q] = _mm_unpacklo_epi16(c, d);
+        ba[q] = _mm_unpackhi_epi16(c, d);
+    }
+    if constexpr (sizeof(V) == 16) {
+        __builtin_memcpy(channels, rg, 16);
+        __builtin_memcpy(channels + 2, ba, 16);
+    } else if constexpr (sizeof(V) == 32) {
+        const __m128i split[4] = {_mm_unpacklo_epi64(rg[0], rg[1]), _mm_unpackhi_epi64(rg[0], rg[1]),
+                                  _mm_unpacklo_epi64(ba[0], ba[1]), _mm_unpackhi_epi64(ba[0], ba[1])};
+        __builtin_memcpy(channels, split, sizeof split);
+    } else {
+        static_assert(sizeof(V) <= 32, "16 lanes need AVX-512BW");
+    }
+}
+
+// The four 16-bit channels of as many consecutive texels as V has lanes (8 bytes each), one
+// vector a channel.
+template <class V>
+WINSIM_LANES_INLINE void splitTexels(const uint8_t* texels, HalvesOf<V> channels[4]) {
+#ifdef __AVX512BW__
+    if constexpr (sizeof(V) == 64) {
+        // Word 4i + c of the texels' halves is channel c of texel i.
+        const __m512i low = _mm512_loadu_si512(texels), high = _mm512_loadu_si512(texels + 64);
+        const __m512i channel = _mm512_set_epi16(61, 57, 53, 49, 45, 41, 37, 33, 29, 25, 21, 17, 13, 9, 5, 1,
+                                                 60, 56, 52, 48, 44, 40, 36, 32, 28, 24, 20, 16, 12, 8, 4, 0);
+        const __m512i rg = _mm512_permutex2var_epi16(low, channel, high);
+        const __m512i ba = _mm512_permutex2var_epi16(low, _mm512_add_epi16(channel, _mm512_set1_epi16(2)), high);
+        const __m256i split[4] = {_mm512_castsi512_si256(rg), _mm512_extracti64x4_epi64(rg, 1), _mm512_castsi512_si256(ba),
+                                  _mm512_extracti64x4_epi64(ba, 1)};
+        __builtin_memcpy(channels, split, sizeof split);
+    } else
+#endif
+    {
+        splitTexelQuads<V>(texels, channels);
+    }
 }
 
 // Exact for |x| < 2^31; larger magnitudes are integers already.
@@ -161,4 +290,6 @@ template <class V>
 WINSIM_LANES_INLINE V vpow(V x, V y) {
     return select<V>(y == 0.0f, splat<V>(1.0f), vexp2(y * vlog2(x)));
 }
+
+}  // namespace WINSIM_ISA_NAMESPACE
 }  // namespace winsim::shader
