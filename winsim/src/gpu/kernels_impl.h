@@ -2,7 +2,6 @@
 // kernels_*.cpp instantiates them for its instruction set.
 #pragma once
 #include <cstring>
-#include <utility>
 
 #include "gpu/kernels.h"
 #include "shader/lanes.h"
@@ -13,12 +12,6 @@ inline namespace WINSIM_ISA_NAMESPACE {
 using shader::IntOf;
 using shader::splat;
 using shader::UintOf;
-
-// A vector of Bytes bytes of T (GCC takes a dependent vector size only at namespace scope).
-template <class T, size_t Bytes>
-struct VectorOf {
-    typedef T type __attribute__((vector_size(Bytes)));
-};
 
 WINSIM_INTRINSICS_BEGIN
 
@@ -87,38 +80,19 @@ bool pointHalfRow(const uint8_t* base, size_t pitch, uint32_t width, uint32_t he
     return true;
 }
 
-// Per byte, (a + b + 1) >> 1.
-template <class B>
-WINSIM_LANES_INLINE B average(B a, B b) {
-    return (a | b) - ((a ^ b) >> 1);
-}
-
-// Even and odd pixels of 2 x width pixels, one per lane.
-template <size_t... Lane, class Pixels>
-WINSIM_LANES_INLINE auto evens(Pixels p, std::index_sequence<Lane...>) {
-    return __builtin_shufflevector(p, p, (2 * Lane)...);
-}
-template <size_t... Lane, class Pixels>
-WINSIM_LANES_INLINE auto odds(Pixels p, std::index_sequence<Lane...>) {
-    return __builtin_shufflevector(p, p, (2 * Lane + 1)...);
-}
-
 // avg(avg(a, b), avg(c, d)) rounds up once too often exactly when a pair sum was odd and the two
 // averages differ in their low bit.
 template <class V>
 uint32_t halveRow(const uint8_t* row0, const uint8_t* row1, uint8_t* out, uint32_t dstWidth) {
     constexpr uint32_t kWidth = sizeof(V) / 4;
-    using Pixels = typename VectorOf<uint32_t, 2 * sizeof(V)>::type;
-    using Bytes = typename VectorOf<uint8_t, sizeof(V)>::type;
-    const auto lanes = std::make_index_sequence<kWidth>();
     uint32_t x = 0;
     for (; x + kWidth <= dstWidth; x += kWidth) {
-        const Pixels p0 = loadAs<Pixels>(row0 + 8 * x), p1 = loadAs<Pixels>(row1 + 8 * x);
-        const Bytes e0 = reinterpret_cast<Bytes>(evens(p0, lanes)), o0 = reinterpret_cast<Bytes>(odds(p0, lanes));
-        const Bytes e1 = reinterpret_cast<Bytes>(evens(p1, lanes)), o1 = reinterpret_cast<Bytes>(odds(p1, lanes));
-        const Bytes t0 = average(e0, o0), t1 = average(e1, o1);
-        const Bytes fix = ((e0 ^ o0) | (e1 ^ o1)) & (t0 ^ t1) & 1;
-        storeAs(out + 4 * x, average(t0, t1) - fix);
+        UintOf<V> e0, o0, e1, o1;
+        shader::splitPairs<V>(row0 + 8 * x, e0, o0);
+        shader::splitPairs<V>(row1 + 8 * x, e1, o1);
+        const UintOf<V> t0 = shader::averageBytes<V>(e0, o0), t1 = shader::averageBytes<V>(e1, o1);
+        const UintOf<V> fix = ((e0 ^ o0) | (e1 ^ o1)) & (t0 ^ t1) & 0x01010101u;  // 0 or 1 a byte: no borrows
+        storeAs(out + 4 * x, shader::averageBytes<V>(t0, t1) - fix);
     }
     return x;
 }

@@ -36,18 +36,28 @@ std::vector<Taps> tapsAlong(uint32_t srcSize, uint32_t dstSize) {
 bool isFourBytes(Format format) { return format == Format::Bgra8Unorm || format == Format::Rgba8Unorm; }
 
 // Four 8-bit channels, both dimensions halving exactly: (a + b + c + d + 2) >> 2 per channel.
-void halveEvenBytes(const uint8_t* src, uint32_t srcPitch, uint8_t* dst, uint32_t dstWidth, uint32_t dstHeight) {
-    const auto halveRow = kernels().halveRow;
-    for (uint32_t y = 0; y < dstHeight; ++y) {
-        const uint8_t* row0 = src + static_cast<size_t>(2 * y) * srcPitch;
-        const uint8_t* row1 = row0 + srcPitch;
-        uint8_t* out = dst + static_cast<size_t>(y) * dstWidth * 4;
-        uint32_t x = halveRow(row0, row1, out, dstWidth);
-        for (; x < dstWidth; ++x)
-            for (int c = 0; c < 4; ++c)
-                out[4 * x + c] = static_cast<uint8_t>(
-                    (row0[8 * x + c] + row0[8 * x + 4 + c] + row1[8 * x + c] + row1[8 * x + 4 + c] + 2) >> 2);
-    }
+void halveRow(const uint8_t* row0, const uint8_t* row1, uint8_t* out, uint32_t dstWidth) {
+    uint32_t x = kernels().halveRow(row0, row1, out, dstWidth);
+    for (; x < dstWidth; ++x)
+        for (int c = 0; c < 4; ++c)
+            out[4 * x + c] = static_cast<uint8_t>((row0[8 * x + c] + row0[8 * x + 4 + c] + row1[8 * x + c] + row1[8 * x + 4 + c] + 2) >> 2);
+}
+
+// Row y of mip `mip` from two rows of the mip above, and with every second row the row of the mip
+// below it too, up to mip `last`: each level's rows are filtered again while they are still in
+// the cache, so that the chain reads the first level from memory once.
+void halveRows(Image& image, uint32_t mip, uint32_t y, uint32_t last) {
+    const size_t srcPitch = image.rowPitch(mip - 1), dstPitch = image.rowPitch(mip);
+    const uint8_t* row0 = image.mips[mip - 1].data() + 2 * y * srcPitch;
+    halveRow(row0, row0 + srcPitch, image.mips[mip].data() + y * dstPitch, image.mipWidth(mip));
+    if (mip < last && y % 2 == 1) halveRows(image, mip + 1, y / 2, last);
+}
+
+// The first of mips first+1 .. last whose level above does not halve exactly.
+uint32_t evenChainEnd(const Image& image, uint32_t first, uint32_t last) {
+    uint32_t mip = first;
+    while (mip < last && image.mipWidth(mip) % 2 == 0 && image.mipHeight(mip) % 2 == 0) ++mip;
+    return mip;
 }
 
 // The rows of a vertical filter summed with their weights into 16-bit values, one per byte.
@@ -133,14 +143,15 @@ void filterFloat(Image& image, uint32_t mip) {
 }  // namespace
 
 void generateMips(Image& image, uint32_t first, uint32_t last) {
-    for (uint32_t mip = first; mip < last; ++mip) {
-        const uint32_t srcW = image.mipWidth(mip), srcH = image.mipHeight(mip);
-        if (!isFourBytes(image.format)) {
-            filterFloat(image, mip);
-        } else if (srcW % 2 == 0 && srcH % 2 == 0) {
-            halveEvenBytes(image.mips[mip].data(), image.rowPitch(mip), image.mips[mip + 1].data(), srcW / 2, srcH / 2);
+    for (uint32_t mip = first; mip < last;) {
+        const uint32_t end = isFourBytes(image.format) ? evenChainEnd(image, mip, last) : mip;
+        if (end > mip) {
+            for (uint32_t y = 0; y < image.mipHeight(mip + 1); ++y) halveRows(image, mip + 1, y, end);
+            mip = end;
         } else {
-            filterBytes(image, mip, image.mips[mip + 1].data());
+            if (isFourBytes(image.format)) filterBytes(image, mip, image.mips[mip + 1].data());
+            else filterFloat(image, mip);
+            ++mip;
         }
     }
 }

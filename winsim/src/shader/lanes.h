@@ -221,6 +221,44 @@ WINSIM_LANES_INLINE void splitTexels(const uint8_t* texels, HalvesOf<V> channels
     }
 }
 
+// The even and the odd ones of 2 x (lanes of V) consecutive 32-bit values, in order.
+template <class V>
+WINSIM_LANES_INLINE void splitPairs(const uint8_t* p, UintOf<V>& even, UintOf<V>& odd) {
+    if constexpr (sizeof(V) == 16) {
+        const __m128 a = _mm_loadu_ps(reinterpret_cast<const float*>(p)), b = _mm_loadu_ps(reinterpret_cast<const float*>(p + 16));
+        even = reinterpret_cast<UintOf<V>>(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+        odd = reinterpret_cast<UintOf<V>>(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
+#ifdef __AVX2__
+    else if constexpr (sizeof(V) == 32) {
+        const __m256 a = _mm256_loadu_ps(reinterpret_cast<const float*>(p)), b = _mm256_loadu_ps(reinterpret_cast<const float*>(p + 32));
+        const auto ordered = [](__m256 v) { return reinterpret_cast<UintOf<V>>(_mm256_permute4x64_pd(_mm256_castps_pd(v), 0xD8)); };
+        even = ordered(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+        odd = ordered(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
+#endif
+#ifdef __AVX512F__
+    else if constexpr (sizeof(V) == 64) {
+        const __m512i a = _mm512_loadu_si512(p), b = _mm512_loadu_si512(p + 64);
+        const __m512i evens = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
+        even = reinterpret_cast<UintOf<V>>(_mm512_permutex2var_epi32(a, evens, b));
+        odd = reinterpret_cast<UintOf<V>>(_mm512_permutex2var_epi32(a, _mm512_add_epi32(evens, _mm512_set1_epi32(1)), b));
+    }
+#endif
+}
+
+// Per byte, (a + b + 1) >> 1.
+template <class V>
+WINSIM_LANES_INLINE UintOf<V> averageBytes(UintOf<V> a, UintOf<V> b) {
+    if constexpr (sizeof(V) == 16) return reinterpret_cast<UintOf<V>>(_mm_avg_epu8(reinterpret_cast<__m128i>(a), reinterpret_cast<__m128i>(b)));
+#ifdef __AVX2__
+    else if constexpr (sizeof(V) == 32) return reinterpret_cast<UintOf<V>>(_mm256_avg_epu8(reinterpret_cast<__m256i>(a), reinterpret_cast<__m256i>(b)));
+#endif
+#ifdef __AVX512BW__
+    else if constexpr (sizeof(V) == 64) return reinterpret_cast<UintOf<V>>(_mm512_avg_epu8(reinterpret_cast<__m512i>(a), reinterpret_cast<__m512i>(b)));
+#endif
+}
+
 // Exact for |x| < 2^31; larger magnitudes are integers already.
 template <class V>
 WINSIM_LANES_INLINE V vtrunc(V x) {
