@@ -318,15 +318,20 @@ WINSIM_LANES_INLINE V vlog2(V x) {
     const V p = (r0 + r1 * z4) + 7.0376836292e-2f * (z4 * z4);
     const V ln = (z - 0.5f * z2) + p * (z * z2);
     V r = ln * 1.44269504088896f + __builtin_convertvector(e, V);
-    r = select<V>(x < 1.17549435e-38f, splat<V>(-__builtin_inff()), r);
-    r = select<V>(bits == 0x7F800000, x, r);
-    return select<V>((x < 0.0f) | (x != x), splat<V>(__builtin_nanf("")), r);
+    // Anything but a positive normal number, rarely met: one test for all of them.
+    if (anyTrue<V>(reinterpret_cast<IntOf<V>>(asUint(x) - 0x00800000u >= 0x7F000000u))) {
+        r = select<V>(x < 1.17549435e-38f, splat<V>(-__builtin_inff()), r);
+        r = select<V>(bits == 0x7F800000, x, r);
+        r = select<V>((x < 0.0f) | (x != x), splat<V>(__builtin_nanf("")), r);
+    }
+    return r;
 }
 
 // pow as exp2(y * log2(x)): pow(0, y > 0) = 0 and pow(1, y) = 1 fall out exactly; pow(x, 0) is 1.
 template <class V>
 WINSIM_LANES_INLINE V vpow(V x, V y) {
-    return select<V>(y == 0.0f, splat<V>(1.0f), vexp2(y * vlog2(x)));
+    const V r = vexp2(y * vlog2(x));
+    return anyTrue<V>(y == 0.0f) ? select<V>(y == 0.0f, splat<V>(1.0f), r) : r;
 }
 
 }  // namespace WINSIM_ISA_NAMESPACE
