@@ -91,7 +91,7 @@ uint32_t halveRow(const uint8_t* row0, const uint8_t* row1, uint8_t* out, uint32
         shader::splitPairs<V>(row0 + 8 * x, e0, o0);
         shader::splitPairs<V>(row1 + 8 * x, e1, o1);
         const UintOf<V> t0 = shader::averageBytes<V>(e0, o0), t1 = shader::averageBytes<V>(e1, o1);
-        const UintOf<V> fix = ((e0 ^ o0) | (e1 ^ o1)) & (t0 ^ t1) & 0x01010101u;  // 0 or 1 a byte: no borrows
+        const UintOf<V> fix = ((e0 ^ o0) | (e1 ^ o1)) & (t0 ^ t1) & 0x01010101u;  // 1 only where the average is at least 1: no borrows
         storeAs(out + 4 * x, shader::averageBytes<V>(t0, t1) - fix);
     }
     return x;
