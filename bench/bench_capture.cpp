@@ -303,4 +303,5 @@ BENCHMARK(Latency)->Args({1920, 1080, DXGI_FORMAT_B8G8R8A8_UNORM})->ArgNames({"w
 BENCHMARK(Latency)->Args({2560, 1440, DXGI_FORMAT_R16G16B16A16_FLOAT})->ArgNames({"w", "h", "fmt"})->Iterations(12)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(Throughput)->Apply(modes)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+// main: Google Benchmark's, printing the vector path first.
+#include "isa_main.h"

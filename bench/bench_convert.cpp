@@ -89,4 +89,5 @@ void PlainCpp(benchmark::State& state) {
 BENCHMARK(Interpreter)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(PlainCpp)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond)->UseRealTime();
 
-BENCHMARK_MAIN();
+// main: Google Benchmark's, printing the vector path first.
+#include "isa_main.h"

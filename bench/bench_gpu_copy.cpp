@@ -104,4 +104,5 @@ BENCHMARK(BM_GenerateMips)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchma
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// main: Google Benchmark's, printing the vector path first.
+#include "isa_main.h"

@@ -9,6 +9,7 @@
 #include <immintrin.h>
 #endif
 
+#include "gpu/kernels.h"
 #include "gpu/ops.h"
 
 namespace winsim::gpu {
@@ -34,70 +35,29 @@ std::vector<Taps> tapsAlong(uint32_t srcSize, uint32_t dstSize) {
 
 bool isFourBytes(Format format) { return format == Format::Bgra8Unorm || format == Format::Rgba8Unorm; }
 
-#if defined(__SSE2__)
-// GCC 12's AVX-512 intrinsics start from an "undefined" vector that its own warnings object to.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-
-// Sixteen destination pixels of a row at a time, as the SSE loop below computes four: returns
-// how many pixels it wrote.
-__attribute__((target("avx512f,avx512bw"))) uint32_t halveRowAvx512(const uint8_t* row0, const uint8_t* row1, uint8_t* out,
-                                                                    uint32_t dstWidth) {
-    const __m512i even = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
-    const __m512i odd = _mm512_add_epi32(even, _mm512_set1_epi32(1));
-    const __m512i one = _mm512_set1_epi8(1);
-    uint32_t x = 0;
-    for (; x + 16 <= dstWidth; x += 16) {
-        const __m512i a0 = _mm512_loadu_si512(row0 + 8 * x), b0 = _mm512_loadu_si512(row0 + 8 * x + 64);
-        const __m512i a1 = _mm512_loadu_si512(row1 + 8 * x), b1 = _mm512_loadu_si512(row1 + 8 * x + 64);
-        const __m512i e0 = _mm512_permutex2var_epi32(a0, even, b0), o0 = _mm512_permutex2var_epi32(a0, odd, b0);
-        const __m512i e1 = _mm512_permutex2var_epi32(a1, even, b1), o1 = _mm512_permutex2var_epi32(a1, odd, b1);
-        const __m512i t0 = _mm512_avg_epu8(e0, o0), t1 = _mm512_avg_epu8(e1, o1);
-        const __m512i oddSum = _mm512_or_si512(_mm512_xor_si512(e0, o0), _mm512_xor_si512(e1, o1));
-        const __m512i fix = _mm512_and_si512(_mm512_and_si512(oddSum, _mm512_xor_si512(t0, t1)), one);
-        _mm512_storeu_si512(out + 4 * x, _mm512_sub_epi8(_mm512_avg_epu8(t0, t1), fix));
-    }
-    return x;
+// Four 8-bit channels, both dimensions halving exactly: (a + b + c + d + 2) >> 2 per channel.
+void halveRow(const uint8_t* row0, const uint8_t* row1, uint8_t* out, uint32_t dstWidth) {
+    uint32_t x = kernels().halveRow(row0, row1, out, dstWidth);
+    for (; x < dstWidth; ++x)
+        for (int c = 0; c < 4; ++c)
+            out[4 * x + c] = static_cast<uint8_t>((row0[8 * x + c] + row0[8 * x + 4 + c] + row1[8 * x + c] + row1[8 * x + 4 + c] + 2) >> 2);
 }
 
-#pragma GCC diagnostic pop
-#endif
+// Row y of mip `mip` from two rows of the mip above, and with every second row the row of the mip
+// below it too, up to mip `last`: each level's rows are filtered again while they are still in
+// the cache, so that the chain reads the first level from memory once.
+void halveRows(Image& image, uint32_t mip, uint32_t y, uint32_t last) {
+    const size_t srcPitch = image.rowPitch(mip - 1), dstPitch = image.rowPitch(mip);
+    const uint8_t* row0 = image.mips[mip - 1].data() + 2 * y * srcPitch;
+    halveRow(row0, row0 + srcPitch, image.mips[mip].data() + y * dstPitch, image.mipWidth(mip));
+    if (mip < last && y % 2 == 1) halveRows(image, mip + 1, y / 2, last);
+}
 
-// Four 8-bit channels, both dimensions halving exactly: (a + b + c + d + 2) >> 2 per channel.
-void halveEvenBytes(const uint8_t* src, uint32_t srcPitch, uint8_t* dst, uint32_t dstWidth, uint32_t dstHeight) {
-#if defined(__SSE2__)
-    static const bool wide = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-#endif
-    for (uint32_t y = 0; y < dstHeight; ++y) {
-        const uint8_t* row0 = src + static_cast<size_t>(2 * y) * srcPitch;
-        const uint8_t* row1 = row0 + srcPitch;
-        uint8_t* out = dst + static_cast<size_t>(y) * dstWidth * 4;
-        uint32_t x = 0;
-#if defined(__SSE2__)
-        if (wide) x = halveRowAvx512(row0, row1, out, dstWidth);
-        // Four destination pixels at a time. avg(avg(a, b), avg(c, d)) rounds up once too often
-        // exactly when a pair sum was odd and the two averages differ in their low bit.
-        const __m128i one = _mm_set1_epi8(1);
-        for (; x + 4 <= dstWidth; x += 4) {
-            auto load = [](const uint8_t* p) { return _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))); };
-            const __m128 a0 = load(row0 + 8 * x), b0 = load(row0 + 8 * x + 16);
-            const __m128 a1 = load(row1 + 8 * x), b1 = load(row1 + 8 * x + 16);
-            const __m128i e0 = _mm_castps_si128(_mm_shuffle_ps(a0, b0, _MM_SHUFFLE(2, 0, 2, 0)));
-            const __m128i o0 = _mm_castps_si128(_mm_shuffle_ps(a0, b0, _MM_SHUFFLE(3, 1, 3, 1)));
-            const __m128i e1 = _mm_castps_si128(_mm_shuffle_ps(a1, b1, _MM_SHUFFLE(2, 0, 2, 0)));
-            const __m128i o1 = _mm_castps_si128(_mm_shuffle_ps(a1, b1, _MM_SHUFFLE(3, 1, 3, 1)));
-            const __m128i t0 = _mm_avg_epu8(e0, o0), t1 = _mm_avg_epu8(e1, o1);
-            const __m128i odd = _mm_or_si128(_mm_xor_si128(e0, o0), _mm_xor_si128(e1, o1));
-            const __m128i fix = _mm_and_si128(_mm_and_si128(odd, _mm_xor_si128(t0, t1)), one);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), _mm_sub_epi8(_mm_avg_epu8(t0, t1), fix));
-        }
-#endif
-        for (; x < dstWidth; ++x)
-            for (int c = 0; c < 4; ++c)
-                out[4 * x + c] = static_cast<uint8_t>(
-                    (row0[8 * x + c] + row0[8 * x + 4 + c] + row1[8 * x + c] + row1[8 * x + 4 + c] + 2) >> 2);
-    }
+// The first of mips first+1 .. last whose level above does not halve exactly.
+uint32_t evenChainEnd(const Image& image, uint32_t first, uint32_t last) {
+    uint32_t mip = first;
+    while (mip < last && image.mipWidth(mip) % 2 == 0 && image.mipHeight(mip) % 2 == 0) ++mip;
+    return mip;
 }
 
 // The rows of a vertical filter summed with their weights into 16-bit values, one per byte.
@@ -183,14 +143,15 @@ void filterFloat(Image& image, uint32_t mip) {
 }  // namespace
 
 void generateMips(Image& image, uint32_t first, uint32_t last) {
-    for (uint32_t mip = first; mip < last; ++mip) {
-        const uint32_t srcW = image.mipWidth(mip), srcH = image.mipHeight(mip);
-        if (!isFourBytes(image.format)) {
-            filterFloat(image, mip);
-        } else if (srcW % 2 == 0 && srcH % 2 == 0) {
-            halveEvenBytes(image.mips[mip].data(), image.rowPitch(mip), image.mips[mip + 1].data(), srcW / 2, srcH / 2);
+    for (uint32_t mip = first; mip < last;) {
+        const uint32_t end = isFourBytes(image.format) ? evenChainEnd(image, mip, last) : mip;
+        if (end > mip) {
+            for (uint32_t y = 0; y < image.mipHeight(mip + 1); ++y) halveRows(image, mip + 1, y, end);
+            mip = end;
         } else {
-            filterBytes(image, mip, image.mips[mip + 1].data());
+            if (isFourBytes(image.format)) filterBytes(image, mip, image.mips[mip + 1].data());
+            else filterFloat(image, mip);
+            ++mip;
         }
     }
 }

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include <immintrin.h>
-
+#include "gpu/kernels.h"
 #include "shader/lanes.h"
 
 namespace winsim::gpu {
@@ -69,44 +68,6 @@ Float4 merge(const BlendDesc& blend, bool unorm, Float4 src, const uint8_t* pixe
     return out;
 }
 
-// Clamped to 0..1 (NaN to 0: max returns its second operand then), scaled and rounded.
-__m128i toByte(const float* channel) {
-    const __m128 v = _mm_min_ps(_mm_max_ps(_mm_loadu_ps(channel), _mm_setzero_ps()), _mm_set1_ps(1.0f));
-    return _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(v, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f)));
-}
-
-// Sixteen opaque writes into a B8G8R8A8 target, exactly as encodePixel rounds.
-void writeBgra(uint8_t* out, const float* const rgba[4]) {
-    for (int quad = 0; quad < shader::kLanes; quad += 4) {
-        const __m128i packed = _mm_or_si128(_mm_or_si128(toByte(rgba[2] + quad), _mm_slli_epi32(toByte(rgba[1] + quad), 8)),
-                                            _mm_or_si128(_mm_slli_epi32(toByte(rgba[0] + quad), 16),
-                                                         _mm_slli_epi32(toByte(rgba[3] + quad), 24)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + quad * 4), packed);
-    }
-    __builtin_prefetch(out + 512, 1);  // the row ahead, for writing
-}
-
-// GCC 12's AVX-512 intrinsics start from an "undefined" vector that its own warnings object to.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-
-__attribute__((target("avx512f"), always_inline)) inline __m512i toByte16(const float* channel) {
-    const __m512 v = _mm512_min_ps(_mm512_max_ps(_mm512_loadu_ps(channel), _mm512_setzero_ps()), _mm512_set1_ps(1.0f));
-    return _mm512_cvttps_epi32(_mm512_add_ps(_mm512_mul_ps(v, _mm512_set1_ps(255.0f)), _mm512_set1_ps(0.5f)));
-}
-
-// The same sixteen writes in one AVX-512 step.
-__attribute__((target("avx512f"))) void writeBgraAvx512(uint8_t* out, const float* const rgba[4]) {
-    const __m512i packed = _mm512_or_si512(_mm512_or_si512(toByte16(rgba[2]), _mm512_slli_epi32(toByte16(rgba[1]), 8)),
-                                           _mm512_or_si512(_mm512_slli_epi32(toByte16(rgba[0]), 16),
-                                                           _mm512_slli_epi32(toByte16(rgba[3]), 24)));
-    _mm512_storeu_si512(out, packed);
-    __builtin_prefetch(out + 512, 1);  // the row ahead, for writing
-}
-
-#pragma GCC diagnostic pop
-
 }  // namespace
 
 void writeSpan(Image& target, const BlendDesc& blend, int32_t y, int32_t x, int count, uint32_t alive,
@@ -116,8 +77,7 @@ void writeSpan(Image& target, const BlendDesc& blend, int32_t y, int32_t x, int 
     uint8_t* row = target.pixel(0, static_cast<uint32_t>(x), static_cast<uint32_t>(y));
     if (count == shader::kLanes && alive == 0xFFFF && !blend.enable && blend.writeMask == 0xF &&
         format == Format::Bgra8Unorm) {
-        static const bool fast = __builtin_cpu_supports("avx512f");
-        return fast ? writeBgraAvx512(row, rgba) : writeBgra(row, rgba);
+        return kernels().writeBgra16(row, rgba);
     }
     const bool unorm = !isFloat(format);
     for (int i = 0; i < count; ++i) {

@@ -6,13 +6,14 @@
 
 #include <immintrin.h>
 
+#include "gpu/kernels.h"
+#include "shader/isa.h"
 #include "shader/lanes.h"
 
 namespace winsim::gpu {
 namespace {
 
 using shader::F4;
-using shader::U4;
 
 uint32_t mipFor(const ShaderResource& texture, float lod) {
     if (lod == 0.0f) return std::min(texture.mostDetailedMip, texture.image->mipLevels - 1);
@@ -26,20 +27,6 @@ int32_t texel(float t, uint32_t size) {
     if (!(t >= 0.0f)) return 0;
     if (t >= static_cast<float>(size)) return static_cast<int32_t>(size) - 1;
     return static_cast<int32_t>(t);
-}
-
-// Half floats to floats for 4 lanes: the 15 low bits shifted into place and rebased by 2^112
-// (exact for normals, subnormals and zero), infinities and NaNs forced to exponent 255.
-F4 halvesToFloats(U4 h) {
-    const U4 magnitude = (h & 0x7FFF) << 13;
-    U4 bits = shader::asUint(shader::asFloat<F4>(magnitude) * 5.192296858534828e33f);  // 2^112
-    bits = (magnitude >= (0x7C00u << 13)) ? (bits | 0x7F800000u) : bits;
-    return shader::asFloat<F4>(bits | (h & 0x8000) << 16);
-}
-
-bool hasF16c() {
-    static const bool has = __builtin_cpu_supports("f16c") && __builtin_cpu_supports("avx");
-    return has;
 }
 
 // Where the 16 texels of a point sample are: a run of neighbours on one row, as a one-to-one
@@ -66,7 +53,7 @@ struct HalfQuad {
     return {_mm_unpacklo_epi16(c, d), _mm_unpackhi_epi16(c, d)};
 }
 
-// The processor's own conversion: the same values as halvesToFloats (NaNs stay NaNs).
+// The processor's own conversion: the same values as shader::halvesToFloats.
 __attribute__((target("avx,f16c"))) void pointHalfF16c(const TexelAddresses& t, float* const out[4]) {
     for (int q = 0; q < kSampleLanes / 4; ++q) {
         const HalfQuad h = halfQuad(t, q);
@@ -78,13 +65,13 @@ __attribute__((target("avx,f16c"))) void pointHalfF16c(const TexelAddresses& t, 
 }
 
 void pointHalfSoftware(const TexelAddresses& t, float* const out[4]) {
-    const __m128i zero = _mm_setzero_si128();
     for (int q = 0; q < kSampleLanes / 4; ++q) {
         const HalfQuad h = halfQuad(t, q);
-        const __m128i channels[4] = {_mm_unpacklo_epi16(h.rg, zero), _mm_unpackhi_epi16(h.rg, zero),
-                                     _mm_unpacklo_epi16(h.ba, zero), _mm_unpackhi_epi16(h.ba, zero)};
+        shader::HalvesOf<F4> channels[4];  // red, green, blue, alpha of the four texels
+        std::memcpy(channels, &h.rg, sizeof h.rg);
+        std::memcpy(channels + 2, &h.ba, sizeof h.ba);
         for (int c = 0; c < 4; ++c) {
-            const F4 f = halvesToFloats(reinterpret_cast<U4>(channels[c]));
+            const F4 f = shader::halvesToFloats<F4>(channels[c]);
             std::memcpy(out[c] + 4 * q, &f, sizeof f);
         }
     }
@@ -96,53 +83,6 @@ void prefetchRow(const uint8_t* texels) {
     __builtin_prefetch(texels + 1024 + 64);
 }
 
-bool hasAvx512() {
-    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-    return has;
-}
-
-// GCC 12's AVX-512 intrinsics start from an "undefined" vector that its own warnings object to.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-
-// floor(t x size) clamped to 0..size-1 (NaN to 0), as pointCoordinates computes it.
-__attribute__((target("avx512f"), always_inline)) inline __m512i pointCoordinates16(const float* t, uint32_t size) {
-    const __m512 x = _mm512_roundscale_ps(_mm512_mul_ps(_mm512_loadu_ps(t), _mm512_set1_ps(static_cast<float>(size))),
-                                          _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
-    const __m512 clamped = _mm512_min_ps(_mm512_max_ps(x, _mm512_setzero_ps()), _mm512_set1_ps(static_cast<float>(size - 1)));
-    return _mm512_cvttps_epi32(clamped);
-}
-
-// A point sample of an FP16 texture whose 16 lanes read neighbours on one row, as a one-to-one
-// copy does: one load of the row, the channels split by two permutations. False, with nothing
-// written, for any other pattern.
-__attribute__((target("avx512f,avx512bw"))) bool pointHalfRowAvx512(const uint8_t* base, size_t pitch, uint32_t width,
-                                                                    uint32_t height, const float* u, const float* v,
-                                                                    float* const out[4]) {
-    const __m512i xs = pointCoordinates16(u, width), ys = pointCoordinates16(v, height);
-    const int32_t x0 = _mm_cvtsi128_si32(_mm512_castsi512_si128(xs)), y0 = _mm_cvtsi128_si32(_mm512_castsi512_si128(ys));
-    const __m512i iota = _mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
-    if ((_mm512_cmpeq_epi32_mask(xs, _mm512_add_epi32(_mm512_set1_epi32(x0), iota)) &
-         _mm512_cmpeq_epi32_mask(ys, _mm512_set1_epi32(y0))) != 0xFFFF)
-        return false;
-    const uint8_t* row = base + static_cast<size_t>(y0) * pitch + static_cast<size_t>(x0) * 8;
-    const __m512i low = _mm512_loadu_si512(row), high = _mm512_loadu_si512(row + 64);
-    prefetchRow(row);
-    // Word 4i + c of the 32 texels' halves is channel c of texel i.
-    const __m512i channel = _mm512_set_epi16(61, 57, 53, 49, 45, 41, 37, 33, 29, 25, 21, 17, 13, 9, 5, 1,
-                                             60, 56, 52, 48, 44, 40, 36, 32, 28, 24, 20, 16, 12, 8, 4, 0);
-    const __m512i rg = _mm512_permutex2var_epi16(low, channel, high);
-    const __m512i ba = _mm512_permutex2var_epi16(low, _mm512_add_epi16(channel, _mm512_set1_epi16(2)), high);
-    _mm512_storeu_ps(out[0], _mm512_cvtph_ps(_mm512_castsi512_si256(rg)));
-    _mm512_storeu_ps(out[1], _mm512_cvtph_ps(_mm512_extracti64x4_epi64(rg, 1)));
-    _mm512_storeu_ps(out[2], _mm512_cvtph_ps(_mm512_castsi512_si256(ba)));
-    _mm512_storeu_ps(out[3], _mm512_cvtph_ps(_mm512_extracti64x4_epi64(ba, 1)));
-    return true;
-}
-
-#pragma GCC diagnostic pop
-
 void pointHalf(const Image& image, uint32_t mip, const int32_t* xs, const int32_t* ys, float* const out[4]) {
     const uint8_t* base = image.mips[mip].data();
     const size_t pitch = image.rowPitch(mip);
@@ -152,7 +92,7 @@ void pointHalf(const Image& image, uint32_t mip, const int32_t* xs, const int32_
     for (int i = 0; i < kSampleLanes; i += t.row ? 4 : 1)
         t.at[i] = base + static_cast<size_t>(ys[i]) * pitch + static_cast<size_t>(xs[i]) * 8;
     if (t.row) prefetchRow(t.at[0]);
-    if (hasF16c()) return pointHalfF16c(t, out);
+    if (shader::activeIsa() != shader::Isa::Sse2) return pointHalfF16c(t, out);
     pointHalfSoftware(t, out);
 }
 
@@ -212,9 +152,9 @@ void sampleLanes(const ShaderResource& texture, const SamplerDesc& sampler, cons
         return;
     }
     const bool half = image.format == Format::Rgba16Float;
-    if (half && !lod && hasAvx512()) {
+    if (half && !lod) {
         const uint32_t mip = mipFor(texture, 0);
-        if (pointHalfRowAvx512(image.mips[mip].data(), image.rowPitch(mip), image.mipWidth(mip), image.mipHeight(mip), u, v, out))
+        if (kernels().pointHalfRow(image.mips[mip].data(), image.rowPitch(mip), image.mipWidth(mip), image.mipHeight(mip), u, v, out))
             return;
     }
     int32_t xs[kSampleLanes], ys[kSampleLanes];

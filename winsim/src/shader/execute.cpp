@@ -1,19 +1,20 @@
-// The interpreter loop in the baseline build, or the AVX-512 one where the processor has it.
+// The interpreter loop of the path in use: the baseline build here, or one built for a wider
+// instruction set.
+#include "shader/isa.h"
 #include "shader/kernel.h"
 #include "shader/machine.h"
 
 namespace winsim::shader {
 
-bool wideKernelUsable() {
-    static const bool usable = __builtin_cpu_supports("x86-64-v4");
-    return usable;
-}
-
 void Machine::execute(int groups) {
-    const auto sample = [this](const Op& op, int n) { this->sample(op, n); };
-    if (wideKernelUsable()) return executeWide(program_->ops.data(), program_->ops.size(), regs_.data(), groups, *this);
-    if (groups == 1) return kernel::run<F4, 1>(program_->ops.data(), program_->ops.size(), regs_.data(), sample);
-    kernel::run<F4, kGroups>(program_->ops.data(), program_->ops.size(), regs_.data(), sample);
+    const Op* ops = program_->ops.data();
+    const size_t count = program_->ops.size();
+    switch (activeIsa()) {
+        case Isa::Avx512: return executeAvx512(ops, count, regs_.data(), groups, *this);
+        case Isa::Avx2: return executeAvx2(ops, count, regs_.data(), groups, *this);
+        case Isa::Sse2: break;
+    }
+    kernel::runGroups<F4>(ops, count, regs_.data(), groups, [this](const Op& op, int n) { sample(op, n); });
 }
 
 }  // namespace winsim::shader

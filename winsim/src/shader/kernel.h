@@ -1,7 +1,7 @@
 // The interpreter's inner loop, written once for any vector width: one switch per operation,
 // each operation over the lanes of 1 or kGroups groups in chunks of V. Included by the baseline
-// build (4 lanes per chunk) and by a translation unit built for AVX-512 (16 lanes, a group, in one
-// chunk); everything here is inline and instantiated per width, so the two builds share no code.
+// build (4 lanes per chunk) and by translation units built for AVX2 (8) and AVX-512 (16 lanes, a
+// group, in one chunk); each build compiles its own copy (see WINSIM_ISA_NAMESPACE).
 #pragma once
 #include <climits>
 #include <cstddef>
@@ -10,7 +10,7 @@
 #include "shader/lanes.h"
 
 namespace winsim::shader::kernel {
-
+inline namespace WINSIM_ISA_NAMESPACE {
 
 // A shader that loops this often in one run is stopped, as a driver resets a hung GPU.
 inline constexpr uint32_t kMaxLoopRounds = 1u << 20;
@@ -233,4 +233,12 @@ WINSIM_LANES_INLINE void run(const Op* ops, size_t count, Register* R, Sample sa
 #undef EACH
 }
 
+// run over 1 or kGroups groups.
+template <class V, class Sample>
+void runGroups(const Op* ops, size_t count, Register* R, int groups, Sample sample) {
+    if (groups == 1) return run<V, 1>(ops, count, R, sample);
+    run<V, kGroups>(ops, count, R, sample);
+}
+
+}  // namespace WINSIM_ISA_NAMESPACE
 }  // namespace winsim::shader::kernel

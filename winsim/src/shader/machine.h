@@ -47,8 +47,8 @@ private:
     const TextureUnits* units_;
 };
 
-// The loop built for AVX-512; only for processors that have it (wideKernelUsable).
-bool wideKernelUsable();
-void executeWide(const Op* ops, size_t count, Register* registers, int groups, Machine& machine);
+// The loop built for wider instruction sets; only for processors that have them (activeIsa).
+void executeAvx2(const Op* ops, size_t count, Register* registers, int groups, Machine& machine);
+void executeAvx512(const Op* ops, size_t count, Register* registers, int groups, Machine& machine);
 
 }  // namespace winsim::shader
