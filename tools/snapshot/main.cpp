@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "readback.h"
 #include "velda/duplication_source.h"
@@ -47,6 +48,21 @@ int32_t waitForFrame(const velda::DuplicationSource& source, int seconds) {
     }
 }
 
+// The slot as it stands once the source's GPU work on it has finished: the private device's work
+// is not ordered with this device's copy, so the slot is read until two reads agree (the source is
+// paused: nothing new is drawn into it).
+HRESULT readSettled(ID3D12Device* device, ID3D12Resource* texture, UINT mip, velda::readback::Pixels& out) {
+    HRESULT hr = velda::readback::readMip(device, texture, mip, out);
+    for (int attempt = 0; SUCCEEDED(hr) && attempt < 100; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        velda::readback::Pixels again;
+        hr = velda::readback::readMip(device, texture, mip, again);
+        if (SUCCEEDED(hr) && again.bytes == out.bytes) return S_OK;
+        out = std::move(again);
+    }
+    return hr;
+}
+
 // The ring holds BGRA; a PNG wants RGBA.
 void swapRedAndBlue(velda::readback::Pixels& pixels) {
     for (size_t i = 0; i + 3 < pixels.bytes.size(); i += 4) std::swap(pixels.bytes[i], pixels.bytes[i + 2]);
@@ -69,8 +85,7 @@ int snapshot(ID3D12Device* device, int output, const char* file, int mip) {
         return 2;
     }
     velda::readback::Pixels pixels;
-    if (const HRESULT hr = velda::readback::readMip(device, source.texture(slot), static_cast<UINT>(mip), pixels);
-        FAILED(hr)) {
+    if (const HRESULT hr = readSettled(device, source.texture(slot), static_cast<UINT>(mip), pixels); FAILED(hr)) {
         std::fprintf(stderr, "velda_snapshot: reading the frame back failed (0x%08lx)\n", static_cast<unsigned long>(hr));
         return 1;
     }

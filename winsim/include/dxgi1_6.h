@@ -25,7 +25,7 @@ struct IDXGIOutput6 : IDXGIOutput5 {
 };
 WINSIM_INTERFACE(IDXGIOutput6, IDXGIOutput5, "068346e8-aaec-4b84-add7-137f513f77a1")
 
-enum DXGI_GPU_PREFERENCE {
+enum DXGI_GPU_PREFERENCE : int {  // a fixed type: a caller's out-of-range value is refused, not undefined
     DXGI_GPU_PREFERENCE_UNSPECIFIED = 0,
     DXGI_GPU_PREFERENCE_MINIMUM_POWER = 1,
     DXGI_GPU_PREFERENCE_HIGH_PERFORMANCE = 2
