@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "report.h"
 
@@ -83,13 +84,14 @@ std::string escapeXml(std::string_view text) {
 
 Report parseReport(std::istream& in) {
     Report report;
-    std::optional<Band> open;  // the test whose rows are being read
+    Band open;  // the test whose rows are being read, while isOpen
+    bool isOpen = false;
     auto closeBand = [&] {
-        if (open && open->first < report.readings.size()) {
-            open->last = report.readings.size() - 1;
-            report.bands.push_back(*open);
+        if (isOpen && open.first < report.readings.size()) {
+            open.last = report.readings.size() - 1;
+            report.bands.push_back(open);
         }
-        open.reset();
+        isOpen = false;
     };
     for (std::string line; std::getline(in, line);) {
         std::string_view text = trim(line);
@@ -101,8 +103,9 @@ Report parseReport(std::istream& in) {
             if (!report.allocated && reading->label.starts_with("after start")) report.allocated = reading->mb;
         } else if (auto band = header(text)) {
             closeBand();
-            band->first = report.readings.size();
-            open = band;
+            open = std::move(*band);
+            open.first = report.readings.size();
+            isOpen = true;
         } else {
             // Any other line of the harness ends the test before it.
             closeBand();
@@ -224,7 +227,12 @@ std::string renderSvg(const Report& report) {
 
     std::string points;
     for (size_t i = 0; i < report.readings.size(); ++i)
-        points += (i ? " " : "") + fixed(x(i)) + "," + fixed(y(double(report.readings[i].mb)));
+    {
+        if (i) points += ' ';
+        points += fixed(x(i));
+        points += ',';
+        points += fixed(y(double(report.readings[i].mb)));
+    }
     add("<polyline points=\"" + points + "\" fill=\"none\" stroke=\"#333333\" stroke-width=\"1.2\"/>");
     add("<g class=\"readings\" fill=\"#333333\">");
     for (size_t i = 0; i < report.readings.size(); ++i) {
