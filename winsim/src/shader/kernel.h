@@ -17,7 +17,7 @@ inline constexpr uint32_t kMaxLoopRounds = 1u << 20;
 
 template <class V, class F>
 WINSIM_LANES_INLINE V eachLane(V a, F f) {
-    V r;
+    V r{};
     for (size_t i = 0; i < sizeof(V) / 4; ++i) r[i] = f(a[i]);
     return r;
 }
@@ -69,7 +69,7 @@ WINSIM_LANES_INLINE V sdiv(IntOf<V> a, IntOf<V> b, bool remainder) {
 
 template <class V>
 WINSIM_LANES_INLINE V get(const Register& r, int chunk) {
-    V v;
+    V v{};
     __builtin_memcpy(&v, reinterpret_cast<const char*>(&r) + chunk * sizeof(V), sizeof(V));
     return v;
 }

@@ -176,7 +176,7 @@ void Specializer::resource(const Op& op) {
 // the interpreter would have computed in every lane.
 uint32_t Specializer::fold(const Op& op) const {
     static_assert(sizeof(Register) <= 4096, "four registers fit on the stack");
-    Register regs[4];
+    Register regs[4]{};  // operands the operation does not name read as zero, never as garbage
     Op e = op;
     uint32_t* operands[3] = {&e.a, &e.b, &e.c};
     for (uint32_t i = 0; i < 3; ++i) {
