@@ -90,12 +90,15 @@ TEST_F(UnawareHostTest, TheHdrOutputIsDuplicatedInFp16AndTheCursorLandsWhereItIs
     DuplicationSource source(1);
     ASSERT_TRUE(source.start(d3d12.Get()));
     ASSERT_TRUE(eventually([&] { return impl(source).framesProducedNow() >= 2; }));
-    EXPECT_EQ(impl(source).desktopFormat, DXGI_FORMAT_R16G16B16A16_FLOAT);
     EXPECT_TRUE(AreDpiAwarenessContextsEqual(GetThreadDpiAwarenessContext(), DPI_AWARENESS_CONTEXT_UNAWARE))
         << "start gives the caller its own awareness back";
-    ASSERT_TRUE(eventually([&] { return impl(source).cursorVisible; }));
+    const uint64_t seen = impl(source).framesProducedNow();
+    winsim::setCursorPosition(1920 + 1500, 901);  // a pointer update: one more frame places the cursor
+    ASSERT_TRUE(eventually([&] { return impl(source).framesProducedNow() >= seen + 2; }));
+    source.stop();  // the capture thread has ended: its placement can be read
+    EXPECT_EQ(impl(source).desktopFormat, DXGI_FORMAT_R16G16B16A16_FLOAT);
+    EXPECT_TRUE(impl(source).cursorVisible);
     EXPECT_EQ(impl(source).cursorX + impl(source).hotspotX, 1500) << "physical pixels on the capture thread";
-    source.stop();
     EXPECT_EQ(winsim::debugMessageCount(), 0);
 }
 

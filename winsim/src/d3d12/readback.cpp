@@ -2,6 +2,8 @@
 #include <d3d11.h>
 #include <wrl/client.h>
 
+#include <shared_mutex>
+
 #include "d3d11/resources.h"
 #include "d3d12/resource.h"
 #include "winsim/gpu.h"
@@ -24,6 +26,7 @@ template <class Pixel, class Convert>
 std::vector<Pixel> readBack(IUnknown* object, uint32_t mip, Convert convert) {
     auto image = imageOf(object);
     if (!image || mip >= image->mipLevels) return {};
+    const std::shared_lock reading(image->guard);
     std::vector<Pixel> pixels;
     pixels.reserve(static_cast<size_t>(image->mipWidth(mip)) * image->mipHeight(mip));
     for (uint32_t y = 0; y < image->mipHeight(mip); ++y)
@@ -52,6 +55,7 @@ std::vector<uint8_t> readBackRgba8(IUnknown* resource, uint32_t mip) {
 std::vector<uint8_t> readBackRowRgba8(IUnknown* resource, uint32_t row) {
     auto image = imageOf(resource);
     if (!image || row >= image->height) return {};
+    const std::shared_lock reading(image->guard);
     std::vector<uint8_t> bytes(static_cast<size_t>(image->width) * 4);
     for (uint32_t x = 0; x < image->width; ++x)
         gpu::encodePixel(DXGI_FORMAT_R8G8B8A8_UNORM, gpu::decodePixel(image->format, image->pixel(0, x, row)), &bytes[x * 4]);

@@ -1,11 +1,16 @@
 #include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <shared_mutex>
 
 #include "gpu/ops.h"
 
 namespace winsim::gpu {
 
 void copyRegion(Image& dst, uint32_t dstMip, uint32_t x, uint32_t y, const Image& src, uint32_t srcMip, Rect box) {
+    const std::unique_lock writing(dst.guard);
+    std::shared_lock<std::shared_mutex> reading;
+    if (&src != &dst) reading = std::shared_lock<std::shared_mutex>(src.guard);
     const size_t bpp = bytesPerPixel(src.format);
     const size_t rowBytes = box.width() * bpp;
     const size_t srcPitch = src.rowPitch(srcMip);
@@ -20,6 +25,7 @@ void copyRegion(Image& dst, uint32_t dstMip, uint32_t x, uint32_t y, const Image
 }
 
 void writeRegion(Image& dst, uint32_t mip, Rect box, const uint8_t* data, size_t rowPitch) {
+    const std::unique_lock writing(dst.guard);
     const size_t bpp = bytesPerPixel(dst.format);
     const size_t dstPitch = dst.rowPitch(mip);
     uint8_t* to = dst.mips[mip].data() + box.top * dstPitch + box.left * bpp;
@@ -28,6 +34,7 @@ void writeRegion(Image& dst, uint32_t mip, Rect box, const uint8_t* data, size_t
 }
 
 void readRegion(const Image& src, uint32_t mip, Rect box, uint8_t* data, size_t rowPitch) {
+    const std::shared_lock reading(src.guard);
     const size_t bpp = bytesPerPixel(src.format);
     const size_t srcPitch = src.rowPitch(mip);
     const uint8_t* from = src.mips[mip].data() + box.top * srcPitch + box.left * bpp;
@@ -36,6 +43,7 @@ void readRegion(const Image& src, uint32_t mip, Rect box, uint8_t* data, size_t 
 }
 
 void fillMip(Image& dst, uint32_t mip, const Float4& colour) {
+    const std::unique_lock writing(dst.guard);
     const size_t bpp = bytesPerPixel(dst.format);
     uint8_t pixel[16];
     encodePixel(dst.format, colour, pixel);

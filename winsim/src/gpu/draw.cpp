@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 
 #include "gpu/output.h"
 #include "gpu/rasterizer.h"
@@ -174,6 +175,7 @@ bool draw(const DrawCall& call) {
         return false;
     Links links;
     if (!link(*call.vertexShader, *call.pixelShader, links)) return false;
+    const std::unique_lock writing(call.renderTarget->guard);
     const auto triangles = assemble(call);
     if (triangles.empty()) return call.topology != Topology::Unsupported;
     const Bindings units(call.resources, call.samplers);

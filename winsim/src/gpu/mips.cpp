@@ -2,6 +2,7 @@
 // exactly, a destination pixel averages two source pixels; along an odd one (5 -> 2) it takes a
 // 1-2-1 tent over three, and a dimension of 1 stays 1. Weights are kept in sixteenths so that
 // 8-bit formats are filtered in integers with exact rounding to nearest.
+#include <mutex>
 #include <cstring>
 #include <vector>
 
@@ -143,6 +144,7 @@ void filterFloat(Image& image, uint32_t mip) {
 }  // namespace
 
 void generateMips(Image& image, uint32_t first, uint32_t last) {
+    const std::unique_lock writing(image.guard);
     for (uint32_t mip = first; mip < last;) {
         const uint32_t end = isFourBytes(image.format) ? evenChainEnd(image, mip, last) : mip;
         if (end > mip) {

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <shared_mutex>
 #include <vector>
 
 #include "gpu/format.h"
@@ -36,6 +37,15 @@ struct Image {
     uint32_t mipLevels = 1;
     std::vector<std::vector<uint8_t>> mips;
     std::shared_ptr<Allocation> allocation;
+    // Held by each operation on the pixels for its whole run: a shared image is worked on by the
+    // queues of several devices (and read back by the CPU), which the real GPU does without
+    // ordering but which must not race here. Shared by readers, exclusive for writers.
+    struct Guard : std::shared_mutex {
+        Guard() = default;
+        Guard(const Guard&) {}  // a copy of an image is a new image with a guard of its own
+        Guard& operator=(const Guard&) { return *this; }
+    };
+    mutable Guard guard;
 
     uint32_t mipWidth(uint32_t mip) const { return width >> mip ? width >> mip : 1; }
     uint32_t mipHeight(uint32_t mip) const { return height >> mip ? height >> mip : 1; }
