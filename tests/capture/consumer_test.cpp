@@ -16,7 +16,7 @@ using velda::DuplicationSource;
 namespace {
 
 struct ConsumerLog {
-    int framesRead = 0;
+    std::atomic<int> framesRead{0};
     int tornFrames = 0;
     int backwards = 0;
     int nullResources = 0;
@@ -124,6 +124,10 @@ TEST_F(ConsumerTest, ReadsOnlyWholeFramesThroughPausesStopsAndModeChanges) {
     winsim::setOutputMode(0, 1600, 900, DXGI_FORMAT_B8G8R8A8_UNORM);
     ASSERT_TRUE(eventually([&] { return log.latestGeneration == 4; }));
     ASSERT_TRUE(framesAfter(30));
+    // A read that outlasts two publications is not judged: at a slow rate even a slow build's
+    // reads (a whole frame through Direct3D 12) are judged.
+    winsim::setOutputUpdateRate(0, 2.0);
+    ASSERT_TRUE(eventually([&] { return log.framesRead > 3; }));
 
     handshake.done = true;
     consumer.join();
