@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "machine.h"
 
@@ -33,9 +34,9 @@ int64_t openHandleCount();
 std::string leakReport();
 
 // The fault table. A platform call named `call` ("ID3D11Device::CreateTexture2D",
-// "CreateDXGIFactory1", ...) returns `result` instead of doing its work: after `skip` matching
-// calls, for `count` calls (-1: for good), where `when` (given the call's index argument, or -1)
-// holds.
+// "CreateDXGIFactory1", ...; faultCalls() lists them all) returns `result` instead of doing its
+// work: after `skip` matching calls, for `count` calls (-1: for good), where `when` (given the
+// call's index argument, or -1) holds.
 struct Fault {
     Fault() = default;
     Fault(std::string call_, HRESULT result_ = E_FAIL, int skip_ = 0, int count_ = -1,
@@ -48,10 +49,19 @@ struct Fault {
     int count = -1;
     std::function<bool(int index)> when;
 };
+// Returns the fault's id. A name that no platform call has is refused: it is printed on standard
+// error with the catalogue's similar names, and std::invalid_argument is thrown.
 int addFault(Fault fault);
 void removeFault(int id);
 void clearFaults();
-// How often a call was made since the last clearFaults (faulted calls included).
+// How many calls fault `id` has failed so far (0 once it is removed).
+int faultHits(int id);
+// Every call name the fault table knows, in catalogue order.
+std::vector<std::string> faultCalls();
+// How often a call was made since the last clearFaults (faulted calls included); an unknown name
+// is refused as addFault refuses it.
 int callCount(std::string_view call);
+// Every catalogued call made since the last clearFaults, with its count.
+std::map<std::string, int> callCounts();
 
 }  // namespace winsim

@@ -62,6 +62,10 @@ struct MachineConfig {
     bool movingCursor = false;  // the cursor wanders across the desktop and changes shape by itself
     double cursorHz = 4.0;      // its moves per second
     double cursorShapeSeconds = 3.0;  // time between its shape changes
+    // Every wait a program asks of the platform (Sleep, the time-outs of WaitForSingleObject and
+    // AcquireNextFrame) lasts this fraction of what it asks: 0.1 runs a program's sleeps and
+    // time-outs ten times as fast. Desktop updates, the cursor and the timelines keep real time.
+    double waitScale = 1.0;
 };
 
 // The scenario catalogue. `scenario` returns false for an unknown name.

@@ -3,6 +3,7 @@
 
 #include "d3d11/pipeline.h"
 #include "d3d11/resources.h"
+#include "machine/faults.h"
 
 namespace winsim::d3d11 {
 namespace {
@@ -37,7 +38,7 @@ void Context::PSSetConstantBuffers(UINT startSlot, UINT count, ID3D11Buffer* con
 }
 
 void Context::PSSetShaderResources(UINT startSlot, UINT count, ID3D11ShaderResourceView* const* views) {
-    static const char* kCall = "ID3D11DeviceContext::PSSetShaderResources";
+    constexpr const char* kCall = "ID3D11DeviceContext::PSSetShaderResources";
     if (!slotsModelled(kCall, startSlot, count, 2)) return;
     for (UINT i = 0; i < count; ++i) {
         ShaderResourceView* view = views ? viewOf(views[i]) : nullptr;
@@ -76,7 +77,7 @@ void Context::IASetInputLayout(ID3D11InputLayout* layout) {
 void Context::IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY topology) { state().topology = topology; }
 
 void Context::OMSetRenderTargets(UINT count, ID3D11RenderTargetView* const* views, ID3D11DepthStencilView* depth) {
-    static const char* kCall = "ID3D11DeviceContext::OMSetRenderTargets";
+    constexpr const char* kCall = "ID3D11DeviceContext::OMSetRenderTargets";
     if (count > 1 || depth) debug::message(kCall, "one render target without depth is modelled");
     RenderTargetView* view = count && views ? viewOf(views[0]) : nullptr;
     if (view && view->texture()->device() != device()) {
@@ -102,8 +103,9 @@ void Context::RSSetViewports(UINT count, const D3D11_VIEWPORT* viewports) {
 
 HRESULT Context::Map(ID3D11Resource* resource, UINT subresource, D3D11_MAP type, UINT flags,
                      D3D11_MAPPED_SUBRESOURCE* mapped) {
-    static const char* kCall = "ID3D11DeviceContext::Map";
+    constexpr const char* kCall = "ID3D11DeviceContext::Map";
     if (!mapped) return invalid(kCall, "no output");
+    if (auto hr = fault(kCall)) return *hr;
     if (device_->removed()) return device_->GetDeviceRemovedReason();
     if (Texture* texture = textureOf(resource)) return mapTexture(*texture, subresource, type, flags, *mapped);
     Buffer* buffer = bufferOf(resource);
@@ -120,7 +122,7 @@ HRESULT Context::Map(ID3D11Resource* resource, UINT subresource, D3D11_MAP type,
 
 // A staging texture maps once the work queued before it has run, so a copy into it is complete.
 HRESULT Context::mapTexture(Texture& texture, UINT mip, D3D11_MAP type, UINT flags, D3D11_MAPPED_SUBRESOURCE& mapped) {
-    static const char* kCall = "ID3D11DeviceContext::Map";
+    constexpr const char* kCall = "ID3D11DeviceContext::Map";
     const D3D11_TEXTURE2D_DESC& desc = texture.desc();
     if (texture.device() != device()) return invalid(kCall, "a texture of another device" + nameSuffix(&texture));
     if (desc.Usage != D3D11_USAGE_STAGING) return invalid(kCall, "only staging textures map" + nameSuffix(&texture));
@@ -160,6 +162,7 @@ void Context::Unmap(ID3D11Resource* resource, UINT subresource) {
 HRESULT Context::Signal(ID3D11Fence* fence, UINT64 value) {
     auto* known = dynamic_cast<Fence*>(fence);
     if (!known) return invalid("ID3D11DeviceContext4::Signal", "not a fence");
+    if (auto hr = fault("ID3D11DeviceContext4::Signal")) return *hr;
     record([state = known->state(), value] { state->reach(value); });
     return S_OK;
 }

@@ -29,12 +29,12 @@ std::string bufferProblem(const D3D11_BUFFER_DESC& d, const D3D11_SUBRESOURCE_DA
 }
 
 template <class Object, class Interface>
-HRESULT createShader(Device* device, const char* call, shader::Stage stage, const void* code, SIZE_T length,
+HRESULT createShader(Device* device, FaultCall call, shader::Stage stage, const void* code, SIZE_T length,
                      Interface** out) {
     if (out) *out = nullptr;
     if (auto hr = fault(call)) return *hr;
     if (device->removed()) return device->GetDeviceRemovedReason();
-    if (!code || length == 0) return invalid(call, "no byte code");
+    if (!code || length == 0) return invalid(call.name(), "no byte code");
     std::string error;
     auto program = shader::loadProgram(code, length, stage, &error);
     if (!program) return E_INVALIDARG;  // a blob the interpreter cannot run is refused, not misused
@@ -48,7 +48,7 @@ HRESULT createShader(Device* device, const char* call, shader::Stage stage, cons
 }  // namespace
 
 HRESULT Device::CreateBuffer(const D3D11_BUFFER_DESC* desc, const D3D11_SUBRESOURCE_DATA* initial, ID3D11Buffer** buffer) {
-    static const char* kCall = "ID3D11Device::CreateBuffer";
+    constexpr const char* kCall = "ID3D11Device::CreateBuffer";
     if (buffer) *buffer = nullptr;
     if (auto hr = fault(kCall)) return *hr;
     if (removed()) return GetDeviceRemovedReason();
@@ -79,7 +79,7 @@ BlendState::BlendState(ComPtr<Device> device, const D3D11_BLEND_DESC& desc) : Ch
 }
 
 HRESULT Device::CreateBlendState(const D3D11_BLEND_DESC* desc, ID3D11BlendState** state) {
-    static const char* kCall = "ID3D11Device::CreateBlendState";
+    constexpr const char* kCall = "ID3D11Device::CreateBlendState";
     if (state) *state = nullptr;
     if (auto hr = fault(kCall)) return *hr;
     if (removed()) return GetDeviceRemovedReason();
@@ -98,7 +98,7 @@ SamplerState::SamplerState(ComPtr<Device> device, const D3D11_SAMPLER_DESC& desc
 }
 
 HRESULT Device::CreateSamplerState(const D3D11_SAMPLER_DESC* desc, ID3D11SamplerState** state) {
-    static const char* kCall = "ID3D11Device::CreateSamplerState";
+    constexpr const char* kCall = "ID3D11Device::CreateSamplerState";
     if (state) *state = nullptr;
     if (auto hr = fault(kCall)) return *hr;
     if (removed()) return GetDeviceRemovedReason();
@@ -113,7 +113,7 @@ HRESULT Device::CreateSamplerState(const D3D11_SAMPLER_DESC* desc, ID3D11Sampler
 }
 
 HRESULT Device::CreateFence(UINT64 initialValue, D3D11_FENCE_FLAG flags, REFIID riid, void** fence) {
-    static const char* kCall = "ID3D11Device5::CreateFence";
+    constexpr const char* kCall = "ID3D11Device5::CreateFence";
     if (fence) *fence = nullptr;
     if (auto hr = fault(kCall)) return *hr;
     if (removed()) return GetDeviceRemovedReason();
@@ -125,6 +125,7 @@ HRESULT Device::CreateFence(UINT64 initialValue, D3D11_FENCE_FLAG flags, REFIID 
 HRESULT Fence::SetEventOnCompletion(UINT64 value, HANDLE event) {
     auto target = kernel::lookupAs<kernel::Event>(event);
     if (!target) return invalid("ID3D11Fence::SetEventOnCompletion", "not an event handle");
+    if (auto hr = fault("ID3D11Fence::SetEventOnCompletion")) return *hr;
     if (device()->removed()) {
         target->set();
         return S_OK;

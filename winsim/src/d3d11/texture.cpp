@@ -84,7 +84,7 @@ bool refusedByDriver(const AdapterState& adapter, const D3D11_TEXTURE2D_DESC& d)
 
 HRESULT Device::CreateTexture2D(const D3D11_TEXTURE2D_DESC* desc, const D3D11_SUBRESOURCE_DATA* initial,
                                 ID3D11Texture2D** texture) {
-    static const char* kCall = "ID3D11Device::CreateTexture2D";
+    constexpr const char* kCall = "ID3D11Device::CreateTexture2D";
     if (texture) *texture = nullptr;
     if (auto hr = fault(kCall)) return *hr;
     if (removed()) return GetDeviceRemovedReason();
@@ -115,7 +115,7 @@ HRESULT Texture::GetSharedHandle(HANDLE* handle) {
 }
 
 HRESULT Texture::CreateSharedHandle(const SECURITY_ATTRIBUTES*, DWORD access, LPCWSTR name, HANDLE* handle) {
-    static const char* kCall = "IDXGIResource1::CreateSharedHandle";
+    constexpr const char* kCall = "IDXGIResource1::CreateSharedHandle";
     if (!handle) return E_INVALIDARG;
     *handle = nullptr;
     if (auto hr = fault(kCall)) return *hr;

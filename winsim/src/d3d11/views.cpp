@@ -21,7 +21,7 @@ bool formatFits(DXGI_FORMAT view, DXGI_FORMAT texture) { return view == DXGI_FOR
 
 HRESULT Device::CreateRenderTargetView(ID3D11Resource* resource, const D3D11_RENDER_TARGET_VIEW_DESC* desc,
                                        ID3D11RenderTargetView** view) {
-    static const char* kCall = "ID3D11Device::CreateRenderTargetView";
+    constexpr const char* kCall = "ID3D11Device::CreateRenderTargetView";
     if (view) *view = nullptr;
     if (auto hr = fault(kCall)) return *hr;
     if (removed()) return GetDeviceRemovedReason();
@@ -43,7 +43,7 @@ HRESULT Device::CreateRenderTargetView(ID3D11Resource* resource, const D3D11_REN
 
 HRESULT Device::CreateShaderResourceView(ID3D11Resource* resource, const D3D11_SHADER_RESOURCE_VIEW_DESC* desc,
                                          ID3D11ShaderResourceView** view) {
-    static const char* kCall = "ID3D11Device::CreateShaderResourceView";
+    constexpr const char* kCall = "ID3D11Device::CreateShaderResourceView";
     if (view) *view = nullptr;
     if (auto hr = fault(kCall)) return *hr;
     if (removed()) return GetDeviceRemovedReason();

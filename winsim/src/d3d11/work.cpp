@@ -30,7 +30,7 @@ bool inside(const gpu::Image& image, uint32_t mip, uint32_t x, uint32_t y, uint3
 
 void Context::CopySubresourceRegion(ID3D11Resource* dst, UINT dstSub, UINT x, UINT y, UINT z, ID3D11Resource* src,
                                     UINT srcSub, const D3D11_BOX* box) {
-    static const char* kCall = "ID3D11DeviceContext::CopySubresourceRegion";
+    constexpr const char* kCall = "ID3D11DeviceContext::CopySubresourceRegion";
     Texture* to = writableTexture(device(), dst, kCall);
     Texture* from = textureOf(src);
     if (!to) return;
@@ -57,7 +57,7 @@ void Context::CopySubresourceRegion(ID3D11Resource* dst, UINT dstSub, UINT x, UI
 }
 
 void Context::CopyResource(ID3D11Resource* dst, ID3D11Resource* src) {
-    static const char* kCall = "ID3D11DeviceContext::CopyResource";
+    constexpr const char* kCall = "ID3D11DeviceContext::CopyResource";
     Texture* to = writableTexture(device(), dst, kCall);
     Texture* from = textureOf(src);
     if (!to) return;
@@ -76,7 +76,7 @@ void Context::CopyResource(ID3D11Resource* dst, ID3D11Resource* src) {
 
 void Context::UpdateSubresource(ID3D11Resource* dst, UINT sub, const D3D11_BOX* box, const void* data, UINT rowPitch,
                                 UINT) {
-    static const char* kCall = "ID3D11DeviceContext::UpdateSubresource";
+    constexpr const char* kCall = "ID3D11DeviceContext::UpdateSubresource";
     if (!data) return debug::message(kCall, "no data");
     if (Buffer* buffer = bufferOf(dst)) {  // constant bytes live on the CPU side: draws copy them when recorded
         if (buffer->device() != device() || buffer->data()->desc.Usage != D3D11_USAGE_DEFAULT || sub != 0 || box)
@@ -115,7 +115,7 @@ void Context::ClearRenderTargetView(ID3D11RenderTargetView* view, const FLOAT co
 }
 
 void Context::GenerateMips(ID3D11ShaderResourceView* view) {
-    static const char* kCall = "ID3D11DeviceContext::GenerateMips";
+    constexpr const char* kCall = "ID3D11DeviceContext::GenerateMips";
     ShaderResourceView* known = viewOf(view);
     if (!known || known->texture()->device() != device()) return debug::message(kCall, "not a view of this device");
     if (!(known->texture()->desc().MiscFlags & D3D11_RESOURCE_MISC_GENERATE_MIPS))
@@ -127,7 +127,7 @@ void Context::GenerateMips(ID3D11ShaderResourceView* view) {
 }
 
 void Context::Draw(UINT vertexCount, UINT startVertex) {
-    static const char* kCall = "ID3D11DeviceContext::Draw";
+    constexpr const char* kCall = "ID3D11DeviceContext::Draw";
     ContextState& s = state();
     if (!s.vertexShader || !s.pixelShader || !s.renderTarget)
         return debug::message(kCall, "nothing bound (shaders and a render target are needed)");

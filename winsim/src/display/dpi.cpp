@@ -7,11 +7,16 @@
 #include "display/paths.h"
 #include "kernel/handles.h"
 #include "machine/dpi.h"
+#include "machine/faults.h"
 #include "winsim/monitors.h"
 
 using winsim::contextValue;
 
 DPI_AWARENESS_CONTEXT WINAPI SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT context) {
+    if (auto error = winsim::fault("SetThreadDpiAwarenessContext")) {
+        winsim::kernel::setLastError(static_cast<DWORD>(*error));
+        return nullptr;
+    }
     if (!winsim::validContext(contextValue(context))) {
         winsim::kernel::setLastError(ERROR_INVALID_PARAMETER);
         return nullptr;

@@ -64,7 +64,7 @@ HRESULT Factory::EnumAdapterByGpuPreference(UINT index, DXGI_GPU_PREFERENCE pref
     return handOutAdapter(index < adapters.size() ? adapters[index] : nullptr, riid, out);
 }
 
-HRESULT createFactory(const char* call, REFIID riid, void** factory) {
+HRESULT createFactory(FaultCall call, REFIID riid, void** factory) {
     if (!factory) return E_INVALIDARG;
     *factory = nullptr;
     if (auto hr = fault(call)) return *hr;

@@ -41,7 +41,7 @@ HRESULT Duplication::AcquireNextFrame(UINT timeoutMs, DXGI_OUTDUPL_FRAME_INFO* i
     if (frameHeld_) return DXGI_ERROR_INVALID_CALL;
     if (device_->removed()) return DXGI_ERROR_ACCESS_LOST;
     const auto start = Clock::now();
-    const auto deadline = timeoutMs == INFINITE ? Clock::time_point::max() : start + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = timeoutMs == INFINITE ? Clock::time_point::max() : start + programWait(timeoutMs);
     NextFrame frame = compositor_->waitForUpdate(lock, deadline);
     switch (frame.outcome) {
     case FrameWait::AccessLost: return DXGI_ERROR_ACCESS_LOST;
@@ -70,6 +70,7 @@ HRESULT Duplication::deliver(NextFrame frame, DXGI_OUTDUPL_FRAME_INFO& info, IDX
 }
 
 HRESULT Duplication::ReleaseFrame() {
+    if (auto hr = fault("IDXGIOutputDuplication::ReleaseFrame")) return *hr;
     auto lock = machine_->lock();
     if (!frameHeld_) return DXGI_ERROR_INVALID_CALL;
     frameHeld_ = false;

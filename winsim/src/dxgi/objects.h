@@ -6,6 +6,7 @@
 #include <wrl/client.h>
 
 #include "com/object.h"
+#include "machine/fault_calls.h"
 #include "machine/machine.h"
 
 namespace winsim::dxgi {
@@ -80,7 +81,7 @@ private:
 };
 
 // A new factory, for CreateDXGIFactory1 and 2 (`call` names the entry point for fault injection).
-HRESULT createFactory(const char* call, REFIID riid, void** factory);
+HRESULT createFactory(FaultCall call, REFIID riid, void** factory);
 
 // The winsim adapter behind an IDXGIAdapter of any version, or null for a foreign object.
 Adapter* adapterOf(IUnknown* object);

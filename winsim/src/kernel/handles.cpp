@@ -5,6 +5,8 @@
 #include <thread>
 #include <unordered_map>
 
+#include "machine/faults.h"
+#include "machine/machine.h"
 #include "winsim/control.h"
 
 namespace winsim::kernel {
@@ -39,7 +41,7 @@ bool Event::wait(DWORD ms) {
     auto ready = [this] { return signalled_; };
     if (ms == INFINITE) {
         cv_.wait(lock, ready);
-    } else if (!cv_.wait_for(lock, std::chrono::milliseconds(ms), ready)) {
+    } else if (!cv_.wait_for(lock, programWait(ms), ready)) {
         return false;
     }
     if (!manualReset_) signalled_ = false;
@@ -84,6 +86,10 @@ int64_t openHandleCount() {
 using winsim::kernel::Event;
 
 HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCWSTR) {
+    if (auto error = winsim::fault("CreateEventW")) {
+        winsim::kernel::setLastError(static_cast<DWORD>(*error));
+        return nullptr;
+    }
     return winsim::kernel::insert(std::make_shared<Event>(manualReset != FALSE, initialState != FALSE));
 }
 
@@ -102,6 +108,10 @@ BOOL WINAPI ResetEvent(HANDLE handle) {
 }
 
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    if (auto error = winsim::fault("WaitForSingleObject")) {
+        winsim::kernel::setLastError(static_cast<DWORD>(*error));
+        return WAIT_FAILED;
+    }
     auto event = winsim::kernel::lookupAs<Event>(handle);
     if (!event) {
         winsim::kernel::setLastError(ERROR_INVALID_HANDLE);
@@ -117,7 +127,7 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
 }
 
 void WINAPI Sleep(DWORD milliseconds) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    const auto until = std::chrono::steady_clock::now() + winsim::programWait(milliseconds);
     while (std::chrono::steady_clock::now() < until) std::this_thread::sleep_until(until);
 }
 

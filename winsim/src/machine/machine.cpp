@@ -119,6 +119,12 @@ std::shared_ptr<Machine> currentMachine() {
     return current().machine;
 }
 
+std::chrono::nanoseconds programWait(DWORD milliseconds) {
+    auto machine = currentMachine();
+    const double scale = machine && machine->config().waitScale > 0 ? machine->config().waitScale : 1.0;
+    return std::chrono::nanoseconds(static_cast<int64_t>(milliseconds * 1e6 * scale));
+}
+
 std::shared_ptr<OutputState> currentOutput(int output) {
     auto machine = currentMachine();
     if (!machine || output < 0 || output >= static_cast<int>(machine->outputs().size())) return nullptr;

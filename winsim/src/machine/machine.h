@@ -134,6 +134,9 @@ private:
 // The machine platform calls run on: the one a test chose, else the one WINSIM_SCENARIO names.
 // Null when WINSIM_SCENARIO names no known machine.
 std::shared_ptr<Machine> currentMachine();
+// How long a wait of `milliseconds` (not INFINITE) that a program asks for lasts on the current
+// machine (MachineConfig::waitScale).
+std::chrono::nanoseconds programWait(DWORD milliseconds);
 // The current machine's output with id `output`, or null.
 std::shared_ptr<OutputState> currentOutput(int output);
 
