@@ -163,6 +163,8 @@ private:
     bool recoverLostDevices();
     bool recreateDevice();
     bool createPipelineObjects();
+    // (Re)makes convertVs and convertPs; false, with both null, when either cannot be made.
+    bool createConvertProgram();
     // Debug names for what each step created (names.cpp).
     void nameDeviceObjects();
     void nameDuplication();

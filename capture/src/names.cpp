@@ -22,8 +22,6 @@ void DuplicationSource::Impl::nameDeviceObjects() {
     nameObject(cursorVs.Get(), "velda cursor vertex shader");
     nameObject(cursorPs.Get(), "velda cursor pixel shader");
     nameObject(cursorConstants.Get(), "velda cursor constants");
-    nameObject(convertVs.Get(), "velda convert vertex shader");
-    nameObject(convertPs.Get(), "velda convert pixel shader");
     nameObject(convertConstants.Get(), "velda convert constants");
     nameObject(cursorBlend.Get(), "velda cursor blend state");
     nameObject(sampler.Get(), "velda sampler");
@@ -39,6 +37,8 @@ void DuplicationSource::Impl::nameRing() {
         nameObject(ringSrvs[slot].Get(), name + " view");
         nameObject(ringResources[slot].Get(), name + " (Direct3D 12)");
     }
+    nameObject(convertVs.Get(), "velda convert vertex shader");  // made again by a rebuild after a failure
+    nameObject(convertPs.Get(), "velda convert pixel shader");
     nameObject(convertSource.Get(), "velda convert intermediate");
     nameObject(convertSourceSrv.Get(), "velda convert intermediate view");
 }

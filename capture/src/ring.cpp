@@ -44,6 +44,9 @@ bool DuplicationSource::Impl::buildRing() {
     needsConvert = desktopFormat != DXGI_FORMAT_B8G8R8A8_UNORM;
     isHdr = desktopFormat == DXGI_FORMAT_R16G16B16A16_FLOAT;
     drawCursor.exchange(cursorSetting != 0);
+    // A conversion program that could not be made before (a passing compiler or driver failure)
+    // is tried again, so the pass is skipped only while it really cannot be made.
+    if (needsConvert && (!convertVs || !convertPs)) createConvertProgram();
     if (needsConvert && !createIntermediate()) {
         std::fprintf(stderr, "capture: convert intermediate (fmt %d) failed\n", static_cast<int>(desktopFormat));
         return false;

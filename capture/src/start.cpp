@@ -110,14 +110,9 @@ bool DuplicationSource::Impl::createPipelineObjects() {
     cursorConstants.Reset();
     if (FAILED(device->CreateBuffer(&constants, nullptr, cursorConstants.GetAddressOf()))) return false;
 
-    // A conversion program that does not compile leaves the pass disabled; start goes on. Shaders
-    // of an earlier device never survive into this one.
-    convertVs.Reset();
-    convertPs.Reset();
-    if (compileProgram(kConvertShader, kConvertShaderLength, vs, ps)) {
-        device->CreateVertexShader(vs->GetBufferPointer(), vs->GetBufferSize(), nullptr, convertVs.GetAddressOf());
-        device->CreatePixelShader(ps->GetBufferPointer(), ps->GetBufferSize(), nullptr, convertPs.GetAddressOf());
-    }
+    // A conversion program that cannot be made leaves the pass disabled; start goes on, and the
+    // next ring built for a desktop that needs the pass tries again.
+    createConvertProgram();
     convertConstants.Reset();
     if (FAILED(device->CreateBuffer(&constants, nullptr, convertConstants.GetAddressOf()))) return false;
 
@@ -127,6 +122,20 @@ bool DuplicationSource::Impl::createPipelineObjects() {
     const D3D11_SAMPLER_DESC samplerDesc = pointClampSamplerDesc();
     sampler.Reset();
     return SUCCEEDED(device->CreateSamplerState(&samplerDesc, sampler.GetAddressOf()));
+}
+
+bool DuplicationSource::Impl::createConvertProgram() {
+    // Shaders of an earlier device, or half of a failed attempt, never survive into this one.
+    convertVs.Reset();
+    convertPs.Reset();
+    ComPtr<ID3DBlob> vs, ps;
+    if (!compileProgram(kConvertShader, kConvertShaderLength, vs, ps)) return false;
+    if (SUCCEEDED(device->CreateVertexShader(vs->GetBufferPointer(), vs->GetBufferSize(), nullptr, convertVs.GetAddressOf())) &&
+        SUCCEEDED(device->CreatePixelShader(ps->GetBufferPointer(), ps->GetBufferSize(), nullptr, convertPs.GetAddressOf())))
+        return true;
+    convertVs.Reset();
+    convertPs.Reset();
+    return false;
 }
 
 bool DuplicationSource::Impl::start(ID3D12Device* caller) {

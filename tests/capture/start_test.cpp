@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "support/d3d12_readback.h"
 #include "support/running_source.h"
 #include "winsim/control.h"
 #include "winsim/monitors.h"
@@ -64,6 +65,69 @@ TEST_F(StartTest, ABrokenConversionProgramStillStarts) {
     EXPECT_EQ(impl(source).convertVs, nullptr);
     EXPECT_EQ(impl(source).convertPs, nullptr);
     EXPECT_NE(impl(source).convertConstants, nullptr);
+    source.stop();
+}
+
+// A small HDR desktop on output 1, whose frames go through the conversion pass.
+class ConversionRetryTest : public StartTest {
+protected:
+    void adjustMachine(winsim::MachineConfig& config) const override {
+        config.adapters[0].outputs[1].width = 320;
+        config.adapters[0].outputs[1].height = 180;
+        config.movingCursor = false;
+    }
+    void SetUp() override {
+        StartTest::SetUp();
+        winsim::setCursorVisible(false);
+    }
+
+    // The newest frame's middle pixel, read while the source is paused.
+    uint8_t middleOfNewestFrame(DuplicationSource& source) {
+        const uint64_t before = impl(source).framesProducedNow();
+        EXPECT_TRUE(eventually([&] { return impl(source).framesProducedNow() > before; }));
+        source.setPaused(true);
+        EXPECT_TRUE(eventually([&] { return !impl(source).liveNow(); }));
+        const auto pixels = readRgba8(d3d12.Get(), source.texture(source.latest(nullptr)));
+        source.setPaused(false);
+        return pixels.size() == 320u * 180u * 4u ? pixels[(90u * 320u + 160u) * 4u] : 0;
+    }
+};
+
+TEST_F(ConversionRetryTest, AConversionProgramThatFailedOnceIsMadeWhenTheRingIsBuilt) {
+    for (const char* call : {"D3DCompile", "ID3D11Device::CreateVertexShader", "ID3D11Device::CreatePixelShader"}) {
+        SCOPED_TRACE(call);
+        // The cursor program is compiled and created first: its two compilations, one shader each.
+        const int cursorCalls = std::string(call) == "D3DCompile" ? 2 : 1;
+        const int id = winsim::addFault({call, E_FAIL, cursorCalls, 1});
+        DuplicationSource source(1);
+        bool started = false;
+        const std::string errors = startCapturingErrors(source, started);
+        ASSERT_TRUE(started);
+        EXPECT_EQ(winsim::faultHits(id), 1);
+        EXPECT_EQ(errors, cursorCalls == 2 ? "capture shader vsmain: compile failed\n" : "") << "said once, at start";
+        EXPECT_NE(impl(source).convertVs, nullptr);
+        EXPECT_NE(impl(source).convertPs, nullptr);
+        EXPECT_GT(middleOfNewestFrame(source), 40) << "the HDR desktop is converted, not left black";
+        source.stop();
+        winsim::clearFaults();
+    }
+}
+
+TEST_F(ConversionRetryTest, AConversionProgramThatCannotBeMadeIsTriedAgainByEachRingBuild) {
+    winsim::addFault({"ID3D11Device::CreatePixelShader", E_OUTOFMEMORY, 1, 2});  // start's attempt and the first ring's
+    DuplicationSource source(1);
+    bool started = false;
+    EXPECT_EQ(startCapturingErrors(source, started), "");
+    ASSERT_TRUE(started);
+    EXPECT_EQ(impl(source).convertVs, nullptr) << "no half of the program is kept";
+    EXPECT_EQ(middleOfNewestFrame(source), 0) << "the pass is skipped while the program cannot be made";
+    // The next ring, for a new mode, makes it.
+    winsim::setOutputMode(1, 320, 180, DXGI_FORMAT_R10G10B10A2_UNORM);
+    ASSERT_TRUE(eventually([&] {
+        uint32_t generation = 0;
+        return source.latest(&generation) >= 0 && generation >= 2;
+    }));
+    EXPECT_GT(middleOfNewestFrame(source), 20);
     source.stop();
 }
 
