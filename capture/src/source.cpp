@@ -38,7 +38,9 @@ int32_t DuplicationSource::latest(uint32_t* generation) const {
 
 bool DuplicationSource::resume() {
     if (!impl_->d3d12Device) return false;
-    if (impl_->device) return true;
+    // Only a running source has nothing to do. After a failed start the objects made before the
+    // failing step are still held, but nothing runs: start again rather than report success.
+    if (impl_->worker.joinable()) return true;
     return start(impl_->d3d12Device);
 }
 

@@ -131,16 +131,30 @@ TEST_F(ConversionRetryTest, AConversionProgramThatCannotBeMadeIsTriedAgainByEach
     source.stop();
 }
 
-TEST_F(StartTest, ABrokenCursorProgramFailsAfterTheDeviceExistsSoResumeDoesNotRetry) {
+TEST_F(StartTest, ABrokenCursorProgramFailsAfterTheDeviceExistsAndResumeStartsAgain) {
     winsim::addFault({"D3DCompile", E_FAIL, 1, 1});
     DuplicationSource source(0);
     bool started = true;
     EXPECT_EQ(startCapturingErrors(source, started), "capture shader psmain: compile failed\n");
     EXPECT_FALSE(started);
     EXPECT_EQ(winsim::callCount("D3DCompile"), 2) << "the pixel stage is tried only after the vertex stage";
-    EXPECT_TRUE(source.resume());
-    EXPECT_EQ(winsim::callCount("D3D11CreateDevice"), 1);
+    EXPECT_TRUE(source.resume()) << "the failure has passed";
+    EXPECT_EQ(winsim::callCount("D3D11CreateDevice"), 2) << "a new device, not the failed start's";
+    EXPECT_TRUE(impl(source).worker.joinable()) << "resume reports success only when the source runs";
+    source.stop();
+}
+
+TEST_F(StartTest, ResumeAfterAFailedStartReportsTheNewFailure) {
+    winsim::addFault({"ID3D11Device::CreateSamplerState", E_OUTOFMEMORY, 0, 2});
+    DuplicationSource source(0);
+    bool started = true;
+    startCapturingErrors(source, started);
+    EXPECT_FALSE(started);
+    EXPECT_FALSE(source.resume()) << "the failure lasts";
     EXPECT_FALSE(impl(source).worker.joinable());
+    EXPECT_TRUE(source.resume());
+    EXPECT_TRUE(impl(source).worker.joinable());
+    source.stop();
 }
 
 TEST_F(StartTest, AFailureBeforeTheDeviceExistsIsRetriedByResume) {
@@ -179,7 +193,9 @@ TEST_F(FencelessStartTest, MissingFenceInterfacesAreReported) {
     EXPECT_EQ(startCapturingErrors(source, started), "capture: D3D11.4 (fences) unavailable\n");
     EXPECT_FALSE(started);
     EXPECT_NE(impl(source).device, nullptr);
-    EXPECT_TRUE(source.resume()) << "the device exists: taken as running";
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(source.resume()) << "the device exists, but nothing runs: start again, and fail again";
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "capture: D3D11.4 (fences) unavailable\n");
 }
 
 TEST_F(StartTest, StartOnARunningSourceChangesNothing) {

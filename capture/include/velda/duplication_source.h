@@ -25,8 +25,9 @@ public:
     ID3D12Resource* texture(int32_t slot) const override;
     int32_t latest(uint32_t* generation) const override;
 
-    // Restarts a stopped source on the device it was last started with. False when it was never
-    // started; true without any work when it already has its device.
+    // Restarts a stopped source, or one whose start failed, on the device it was last started with,
+    // and returns what that start returns. False when it was never started; true without any work
+    // while it runs.
     bool resume();
 
     struct Impl;

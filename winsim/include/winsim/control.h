@@ -63,5 +63,14 @@ std::vector<std::string> faultCalls();
 int callCount(std::string_view call);
 // Every catalogued call made since the last clearFaults, with its count.
 std::map<std::string, int> callCounts();
+// While one lives, the calls its thread makes are neither counted nor failed: a test's own
+// checks (a read-back through Direct3D 12, say) stay out of the way of the calls it sweeps.
+class FaultExemption {
+public:
+    FaultExemption();
+    ~FaultExemption();
+    FaultExemption(const FaultExemption&) = delete;
+    FaultExemption& operator=(const FaultExemption&) = delete;
+};
 
 }  // namespace winsim

@@ -1,0 +1,66 @@
+// A capture source on a small, quick winsim machine, for long runs of its lifecycle (the fault
+// sweep, the soak): one 256x144 desktop at 120 updates a second, every sleep and time-out of the
+// program ten times as short, the cursor parked where the frame checks do not look. It checks
+// frames as a consumer sees them and what a run left behind.
+#pragma once
+#include <d3d12.h>
+#include <wrl/client.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "impl.h"
+#include "winsim/machine.h"
+
+namespace rig {
+
+using Clock = std::chrono::steady_clock;
+
+winsim::MachineConfig quickMachine();
+
+class CaptureRig {
+public:
+    // Runs on a fresh quickMachine() with a consumer device of its own; faults are cleared.
+    CaptureRig();
+    ~CaptureRig();
+    CaptureRig(const CaptureRig&) = delete;
+    CaptureRig& operator=(const CaptureRig&) = delete;
+
+    // The consumer's Direct3D 12 device; remade after a removal.
+    ID3D12Device* consumer() const { return consumer_.Get(); }
+    bool remakeConsumer();
+    velda::DuplicationSource& source() { return *source_; }
+    velda::DuplicationSource::Impl& record() { return velda::ImplAccess::of(*source_); }
+    void newSource();
+    void dropSource();
+
+    uint64_t framesPublished() { return source_ ? record().framesProducedNow() : 0; }
+    // What is wrong with the newest published frame as the consumer reads it: "" for a whole frame
+    // (its first and last rows carry the same version) of the desktop's grey, not black.
+    std::string newestFrameProblem();
+    // Waits until `count` more frames are published and the newest is sound, calling `meanwhile`
+    // on every poll; false at `deadline` (`why` then says what was missing).
+    bool freshFrames(int count, Clock::duration deadline, std::string& why,
+                     const std::function<void()>& meanwhile = {});
+    // Waits until the source holds no duplication (paused, stopped, or the output gone).
+    bool idle(Clock::duration deadline, const std::function<void()>& meanwhile = {});
+
+    // What is left once the source is gone: "" when no object, handle, video or system memory
+    // beyond the consumer device's own, and no debug-layer message, remains.
+    std::string leftovers();
+
+private:
+    Microsoft::WRL::ComPtr<ID3D12Device> consumer_;
+    std::unique_ptr<velda::DuplicationSource> source_;
+    int64_t objectsBefore_ = 0;
+    int64_t handlesBefore_ = 0;
+};
+
+// Milliseconds since `start`, for reports.
+inline double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+}  // namespace rig
