@@ -43,7 +43,9 @@ struct FaultRun {
 
 struct Totals {
     int runs = 0, hangs = 0, leaks = 0, nonRecoveries = 0;
+    int restarts = 0;  // lasting faults after whose lift the source came back through stop and resume
     std::vector<std::string> problems;
+    std::vector<std::string> restarted;  // their labels
 };
 
 // One lifecycle on a fresh rig, with at most one fault; the problems it met.
@@ -80,6 +82,8 @@ public:
         totals.hangs += hangs_;
         totals.leaks += leaks_;
         totals.nonRecoveries += nonRecoveries_;
+        totals.restarts += restarted_ ? 1 : 0;
+        if (restarted_) totals.restarted.push_back(run_->label());
         for (auto& p : problems_) totals.problems.push_back((run_ ? run_->label() : "clean run") + ": " + p);
     }
 
@@ -139,7 +143,7 @@ private:
             std::string why = "no new frame";
             if (rig_.framesPublished() >= target && (why = rig_.newestFrameProblem()).empty()) return true;
             if (lifted_ && !restarted && Clock::now() - liftedAt_ > kSelfRecovery) {
-                restarted = true;
+                restarted = restarted_ = true;
                 bounded("stop", [&] { rig_.source().stop(); });
                 if (!bringUp([&] { return rig_.source().resume(); }, "resume")) return false;
                 target = rig_.framesPublished() + static_cast<uint64_t>(count);
@@ -165,6 +169,7 @@ private:
     bool lifted_ = false;
     Clock::time_point liftedAt_{}, firstHit_{};
     int hangs_ = 0, leaks_ = 0, nonRecoveries_ = 0;
+    bool restarted_ = false;
     std::vector<std::string> problems_;
 };
 
@@ -208,9 +213,11 @@ TEST_P(FaultSweep, EveryCallFailingOnceAndForGoodAtEachOfItsFirstPositions) {
     for (const auto& p : clean.problems) ADD_FAILURE() << p;
     ASSERT_TRUE(clean.problems.empty()) << errors;
     EXPECT_GE(calls.size(), 20u) << "the clean run makes the library's calls";
-    std::printf("fault sweep, shard %d of %d: %zu calls, %d runs in %.0f ms: %d crashes, %d hangs, %d leaks, %d non-recoveries\n",
+    std::printf("fault sweep, shard %d of %d: %zu calls, %d runs in %.0f ms: %d crashes, %d hangs, %d leaks, "
+                "%d non-recoveries; %d lasting faults recovered through stop and resume\n",
                 GetParam() + 1, kShards, calls.size(), totals.runs, rig::msSince(start), 0, totals.hangs, totals.leaks,
-                totals.nonRecoveries);
+                totals.nonRecoveries, totals.restarts);
+    for (const auto& label : totals.restarted) std::printf("  back through stop and resume: %s\n", label.c_str());
     if (GetParam() == 0)
         for (const auto& [call, count] : calls) std::printf("  %s: %d calls in the clean run\n", call.c_str(), count);
     for (const auto& p : totals.problems) ADD_FAILURE() << p;
