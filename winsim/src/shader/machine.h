@@ -40,6 +40,7 @@ public:
 private:
     void execute(int groups);
     void sample(const Op& op, int groups);
+    void readTexels(const Op& op, int group, int lanes, float* const out[4]) const;
 
     Program specialised_;
     const Program* program_;
