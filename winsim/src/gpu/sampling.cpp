@@ -182,10 +182,13 @@ void sampleLanes(const ShaderResource& texture, const SamplerDesc& sampler, cons
     const Kernels& k = kernels();
     const uint32_t mip = mipFor(texture, 0);
     for (int i = 0; i < lanes; i += kSampleLanes) {
+        if (row) {
+            float* const rest[4] = {out[0] + i, out[1] + i, out[2] + i, out[3] + i};
+            i += k.pointHalfRow(image.mips[mip].data(), image.rowPitch(mip), image.mipWidth(mip), image.mipHeight(mip), u + i, v + i,
+                                rest, lanes - i);
+            if (i == lanes) return;
+        }
         float* const block[4] = {out[0] + i, out[1] + i, out[2] + i, out[3] + i};
-        if (row && k.pointHalfRow(image.mips[mip].data(), image.rowPitch(mip), image.mipWidth(mip), image.mipHeight(mip), u + i,
-                                  v + i, block))
-            continue;
         sampleBlock(texture, sampler, lod ? lod + i : nullptr, u + i, v + i, block);
     }
 }
