@@ -131,6 +131,43 @@ float4 psmain(float4 pos : SV_Position) : SV_Target {
     }
 }
 
+TEST(DrawTest, HalfFloatRowsWithAnExcursionSampleEveryTexel) {
+    // A one-to-one read of an FP16 texture except for pixels 40..79 of each row, which all read
+    // column 10: a run's blocks go from rows of neighbours to others and back.
+    constexpr char kExcursion[] = R"(
+Texture2D tex : register(t0);
+SamplerState smp : register(s0);
+float4 vsmain(uint id : SV_VertexID) : SV_Position {
+    float2 uv = float2((id << 1) & 2, id & 2);
+    return float4(uv.x * 2 - 1, uv.y * -2 + 1, 0, 1);
+}
+float4 psmain(float4 pos : SV_Position) : SV_Target {
+    float x = pos.x >= 40 && pos.x < 80 ? 10.5 : pos.x;
+    return tex.Sample(smp, float2(x / 200, pos.y / 4));
+}
+)";
+    const auto vs = shader_test::load(kExcursion, "vsmain", "vs_5_0"), ps = shader_test::load(kExcursion, "psmain", "ps_5_0");
+    auto source = shader_test::image(DXGI_FORMAT_R16G16B16A16_FLOAT, 200, 4);
+    for (uint32_t y = 0; y < 4; ++y)
+        for (uint32_t x = 0; x < 200; ++x) {
+            const float v = static_cast<float>(y * 200 + x);
+            winsim::gpu::encodePixel(source->format, {v, -v, v * 0.5f, 1.0f}, source->pixel(0, x, y));
+        }
+    auto target = shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, 200, 4);
+    auto call = shader_test::drawInto(target, 3);
+    call.vertexShader = vs;
+    call.pixelShader = ps;
+    call.resources[0].image = source;
+    ASSERT_TRUE(winsim::gpu::draw(call));
+    for (uint32_t y = 0; y < 4; ++y)
+        for (uint32_t x = 0; x < 200; ++x) {
+            const Float4 got = shader_test::at(*target, x, y), want = shader_test::at(*source, x >= 40 && x < 80 ? 10 : x, y);
+            ASSERT_EQ(got.r, want.r) << x << "," << y;
+            ASSERT_EQ(got.g, want.g) << x << "," << y;
+            ASSERT_EQ(got.b, want.b) << x << "," << y;
+        }
+}
+
 TEST(DrawTest, StripCoversPixelCentresInsideByTheTopLeftRule) {
     auto target = shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, 12, 10);
     // Edges through pixel centres: the left (x = 2.5) and top (y = 1.5) ones own their pixels,
