@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "shader/code.h"
+#include "shader/lanes_maths.h"
 #include "shader/machine.h"
 #include "support/shader_helpers.h"
 

@@ -8,7 +8,7 @@
 
 #include "gpu/kernels.h"
 #include "shader/isa.h"
-#include "shader/lanes.h"
+#include "shader/lanes_maths.h"
 
 namespace winsim::gpu {
 namespace {

@@ -1,7 +1,8 @@
-// Values of 16 shader invocations side by side (structure of arrays), and the vectorised maths
-// the interpreter runs on them. Booleans are lane masks: all bits set for true, zero for false.
+// Values of 16 shader invocations side by side (structure of arrays), and the vector helpers the
+// interpreter and the back-end's kernels run on them (the float maths is in lanes_maths.h).
+// Booleans are lane masks: all bits set for true, zero for false.
 //
-// The maths is written once for any vector of floats V (GCC and clang vector extensions): 4 lanes
+// The helpers are written once for any vector of floats V (GCC and clang vector extensions): 4 lanes
 // (every x86-64 processor), 8 (a translation unit built for AVX2) or 16 (one built for AVX-512).
 // Compilers lower generic vectors wider than the hardware badly, so each build uses its native
 // width and runs a 16-lane value in chunks. Every width computes the same bits.
@@ -257,89 +258,6 @@ WINSIM_LANES_INLINE UintOf<V> averageBytes(UintOf<V> a, UintOf<V> b) {
 #ifdef __AVX512BW__
     else if constexpr (sizeof(V) == 64) return reinterpret_cast<UintOf<V>>(_mm512_avg_epu8(reinterpret_cast<__m512i>(a), reinterpret_cast<__m512i>(b)));
 #endif
-}
-
-// Exact for |x| < 2^31; larger magnitudes are integers already.
-template <class V>
-WINSIM_LANES_INLINE V vtrunc(V x) {
-    const V t = __builtin_convertvector(__builtin_convertvector(x, IntOf<V>), V);
-    return select<V>(asFloat<V>(asInt(x) & 0x7FFFFFFF) < 2147483648.0f, t, x);
-}
-
-template <class V>
-WINSIM_LANES_INLINE V vfloor(V x) {
-    const V t = vtrunc(x);
-    return t - select<V>(t > x, splat<V>(1.0f), splat<V>(0.0f));
-}
-
-// Round half to even, through the 2^23 trick on the magnitude.
-template <class V>
-WINSIM_LANES_INLINE V vround(V x) {
-    const V ax = asFloat<V>(asInt(x) & 0x7FFFFFFF);
-    const V r = select<V>(ax < 8388608.0f, (ax + 8388608.0f) - 8388608.0f, ax);
-    return asFloat<V>(asInt(r) | (asInt(x) & static_cast<int32_t>(0x80000000u)));
-}
-
-// p x 2^n for a float integer n in -150..128, rounded once, as the processor's scale
-// instruction does: with AVX-512 that instruction, elsewhere 2^n in two halves, so that n = -150
-// (which rounds to 0) and n = 128 (infinity) stay in range; the first product is exact.
-template <class V>
-WINSIM_LANES_INLINE V scaleByPowerOfTwo(V p, V n) {
-#if defined(__AVX512F__) && defined(__clang__)
-    if constexpr (sizeof(V) == 64)
-        return reinterpret_cast<V>(_mm512_scalef_ps(reinterpret_cast<__m512>(p), reinterpret_cast<__m512>(n)));
-#elif defined(__AVX512F__)
-    if constexpr (sizeof(V) == 64)
-        return reinterpret_cast<V>(__builtin_ia32_scalefps512_mask(reinterpret_cast<__v16sf>(p), reinterpret_cast<__v16sf>(n),
-                                                                   __v16sf{}, 0xFFFF, _MM_FROUND_CUR_DIRECTION));
-#endif
-    const IntOf<V> ni = __builtin_convertvector(n, IntOf<V>);
-    const IntOf<V> half = ni >> 1;
-    return p * asFloat<V>((half + 127) << 23) * asFloat<V>((ni - half + 127) << 23);
-}
-
-// 2^x: 2^n x 2^f with n = round(x), f in [-0.5, 0.5], 2^f = 1 + f q(f) with q of degree 4 fitted
-// for the least largest relative error (about 2.5e-7 with rounding). exp2 of an integer is exact;
-// NaN stays NaN (the clamps pass their second operand through).
-template <class V>
-WINSIM_LANES_INLINE V vexp2(V x) {
-    x = vmin(splat<V>(128.0f), vmax(splat<V>(-150.0f), x));
-    const V n = (x + 12582912.0f) - 12582912.0f;  // the 1.5 x 2^23 rounding trick
-    const V f = x - n;
-    // Estrin's scheme: short dependency chains, as the loop runs one operation at a time.
-    const V f2 = f * f;
-    const V p = (1.0f + 6.931470036506653e-1f * f) + (2.402224242687225e-1f + 5.550733953714371e-2f * f) * f2 +
-                (9.671538136899471e-3f + 1.326479483395815e-3f * f) * (f2 * f2);
-    return scaleByPowerOfTwo(p, n);
-}
-
-// log2(x) = e + log2(m) with m in [sqrt(1/2), sqrt(2)), found by subtracting the bits of
-// sqrt(1/2); log2(m) = s q(s^2) with s = (m - 1) / (m + 1), |s| < 0.172, q of degree 2 (the
-// series of 2 atanh(s) / ln 2, refitted). Absolute error about 1.7e-7 near 1, relative error
-// about 3.5e-7 elsewhere; log2(1) is 0. Subnormals count as zero (as shader arithmetic flushes
-// them); zero gives -inf, +inf gives +inf, negative numbers and NaN give NaN.
-template <class V>
-WINSIM_LANES_INLINE V vlog2(V x) {
-    const IntOf<V> bits = asInt(x);
-    const IntOf<V> e = (bits - 0x3F3504F3) >> 23;
-    const V m = asFloat<V>(bits - (e << 23));
-    const V s = (m - 1.0f) / (m + 1.0f);
-    const V t = s * s;
-    V r = __builtin_convertvector(e, V) + s * (2.885390520095825f + (9.615889191627502e-1f + 5.957615375518799e-1f * t) * t);
-    // Anything but a positive normal number, rarely met: one test for all of them.
-    if (anyTrue<V>(reinterpret_cast<IntOf<V>>(asUint(x) - 0x00800000u >= 0x7F000000u))) {
-        r = select<V>(x < 1.17549435e-38f, splat<V>(-__builtin_inff()), r);
-        r = select<V>(bits == 0x7F800000, x, r);
-        r = select<V>((x < 0.0f) | (x != x), splat<V>(__builtin_nanf("")), r);
-    }
-    return r;
-}
-
-// pow as exp2(y * log2(x)): pow(0, y > 0) = 0 and pow(1, y) = 1 fall out exactly; pow(x, 0) is 1.
-template <class V>
-WINSIM_LANES_INLINE V vpow(V x, V y) {
-    const V r = vexp2(y * vlog2(x));
-    return anyTrue<V>(y == 0.0f) ? select<V>(y == 0.0f, splat<V>(1.0f), r) : r;
 }
 
 }  // namespace WINSIM_ISA_NAMESPACE
