@@ -153,8 +153,8 @@ WINSIM_LANES_INLINE bool anyTrue(IntOf<V> mask) {
 }
 
 // IEEE half floats to floats. Without F16C: the 15 low bits shifted into place and rebased by
-// 2^112 (exact for normals, subnormals and zero), infinities and NaNs forced to exponent 255 and
-// NaNs made quiet, as the processor's conversion does.
+// 2^112 (exact for normals, subnormals and zero), infinities and NaNs (rarely met: one test)
+// forced to exponent 255 and NaNs made quiet, as the processor's conversion does.
 template <class V>
 WINSIM_LANES_INLINE V halvesToFloats(HalvesOf<V> h) {
 #ifdef __F16C__
@@ -168,11 +168,15 @@ WINSIM_LANES_INLINE V halvesToFloats(HalvesOf<V> h) {
     }
 #endif
     typedef UintOf<V> U;
+    typedef IntOf<V> I;
     const U wide = __builtin_convertvector(h, U);
-    const U magnitude = (wide & 0x7FFFu) << 13;
+    const I magnitude = reinterpret_cast<I>((wide & 0x7FFFu) << 13);  // below 2^28: signed comparisons do
     U bits = reinterpret_cast<U>(reinterpret_cast<V>(magnitude) * 5.192296858534828e33f);  // 2^112
-    bits = magnitude >= (0x7C00u << 13) ? bits | 0x7F800000u : bits;
-    bits = magnitude > (0x7C00u << 13) ? bits | 0x00400000u : bits;
+    const I special = magnitude >= (0x7C00 << 13);
+    if (anyTrue<V>(special)) {
+        bits |= reinterpret_cast<U>(special) & 0x7F800000u;
+        bits |= reinterpret_cast<U>(magnitude > (0x7C00 << 13)) & 0x00400000u;
+    }
     return reinterpret_cast<V>(bits | (wide & 0x8000u) << 16);
 }
 
