@@ -88,17 +88,28 @@ int pointHalfRow(const uint8_t* base, size_t pitch, uint32_t width, uint32_t hei
 // avg(avg(a, b), avg(c, d)) rounds up once too often exactly when a pair sum was odd and the two
 // averages differ in their low bit.
 template <class V>
+WINSIM_LANES_INLINE void halveVector(const uint8_t* row0, const uint8_t* row1, uint8_t* out) {
+    UintOf<V> e0, o0, e1, o1;
+    shader::splitPairs<V>(row0, e0, o0);
+    shader::splitPairs<V>(row1, e1, o1);
+    const UintOf<V> t0 = shader::averageBytes<V>(e0, o0), t1 = shader::averageBytes<V>(e1, o1);
+    const UintOf<V> fix = ((e0 ^ o0) | (e1 ^ o1)) & (t0 ^ t1) & 0x01010101u;  // 1 only where the average is at least 1: no borrows
+    storeAs(out, shader::averageBytes<V>(t0, t1) - fix);
+}
+
+template <class V>
 uint32_t halveRow(const uint8_t* row0, const uint8_t* row1, uint8_t* out, uint32_t dstWidth) {
     constexpr uint32_t kWidth = sizeof(V) / 4;
+    constexpr uint32_t kStep = kWidth < 8 ? 8 : kWidth;  // destination pixels of whole 64-byte source lines
     uint32_t x = 0;
-    for (; x + kWidth <= dstWidth; x += kWidth) {
-        UintOf<V> e0, o0, e1, o1;
-        shader::splitPairs<V>(row0 + 8 * x, e0, o0);
-        shader::splitPairs<V>(row1 + 8 * x, e1, o1);
-        const UintOf<V> t0 = shader::averageBytes<V>(e0, o0), t1 = shader::averageBytes<V>(e1, o1);
-        const UintOf<V> fix = ((e0 ^ o0) | (e1 ^ o1)) & (t0 ^ t1) & 0x01010101u;  // 1 only where the average is at least 1: no borrows
-        storeAs(out + 4 * x, shader::averageBytes<V>(t0, t1) - fix);
+    for (; x + kStep <= dstWidth; x += kStep) {
+        for (uint32_t line = 0; line < 8 * kStep; line += 64) {  // the source rows ahead
+            __builtin_prefetch(row0 + 8 * x + line + 1024);
+            __builtin_prefetch(row1 + 8 * x + line + 1024);
+        }
+        for (uint32_t i = x; i < x + kStep; i += kWidth) halveVector<V>(row0 + 8 * i, row1 + 8 * i, out + 4 * i);
     }
+    for (; x + kWidth <= dstWidth; x += kWidth) halveVector<V>(row0 + 8 * x, row1 + 8 * x, out + 4 * x);
     return x;
 }
 
