@@ -205,8 +205,29 @@ std::shared_ptr<winsim::gpu::Image> noise(uint32_t width, uint32_t height, uint3
     return img;
 }
 
+// Level `mip` as the filter defines it from the level above: along a dimension that halves
+// exactly two taps of weight 2, along an odd one three of 1, 2, 1, a dimension of 1 one of 4;
+// (sum of weight products x values + 8) >> 4.
+std::vector<uint8_t> filteredLevel(winsim::gpu::Image& img, uint32_t mip) {
+    const auto taps = [](uint32_t size, uint32_t d) {
+        if (size == 1) return std::vector<std::pair<uint32_t, int>>{{0, 4}};
+        if (size % 2 == 0) return std::vector<std::pair<uint32_t, int>>{{2 * d, 2}, {2 * d + 1, 2}};
+        return std::vector<std::pair<uint32_t, int>>{{2 * d, 1}, {2 * d + 1, 2}, {2 * d + 2, 1}};
+    };
+    std::vector<uint8_t> level;
+    for (uint32_t y = 0; y < img.mipHeight(mip); ++y)
+        for (uint32_t x = 0; x < img.mipWidth(mip); ++x)
+            for (int c = 0; c < 4; ++c) {
+                int sum = 8;
+                for (const auto& [sy, wy] : taps(img.mipHeight(mip - 1), y))
+                    for (const auto& [sx, wx] : taps(img.mipWidth(mip - 1), x)) sum += wy * wx * img.pixel(mip - 1, sx, sy)[c];
+                level.push_back(static_cast<uint8_t>(sum >> 4));
+            }
+    return level;
+}
+
 TEST(IsaPathsTest, MipsAgreeBitForBitAndRoundToNearest) {
-    for (const auto& [width, height] : {std::pair{128u, 64u}, {70u, 36u}, {67u, 38u}, {33u, 1u}}) {
+    for (const auto& [width, height] : {std::pair{128u, 64u}, {70u, 36u}, {67u, 38u}, {33u, 1u}, {64u, 37u}, {240u, 135u}}) {
         const auto results = onEachPath([w = width, h = height] {
             auto img = noise(w, h, w * h);
             winsim::gpu::generateMips(*img, 0, img->mipLevels - 1);
@@ -217,6 +238,8 @@ TEST(IsaPathsTest, MipsAgreeBitForBitAndRoundToNearest) {
         auto apart = noise(width, height, width * height);
         for (uint32_t mip = 0; mip + 1 < apart->mipLevels; ++mip) winsim::gpu::generateMips(*apart, mip, mip + 1);
         EXPECT_TRUE(bytesOf(*apart) == results[0]) << width << "x" << height;
+        for (uint32_t mip = 1; mip < apart->mipLevels; ++mip)
+            EXPECT_TRUE(filteredLevel(*apart, mip) == apart->mips[mip]) << width << "x" << height << " level " << mip;
     }
     // Level 1 of an even image on every path: (a + b + c + d + 2) >> 2 of each channel.
     onEachPath([] {

@@ -99,18 +99,20 @@ WINSIM_LANES_INLINE void halveVector(const uint8_t* row0, const uint8_t* row1, u
 
 template <class V>
 uint32_t halveRow(const uint8_t* row0, const uint8_t* row1, uint8_t* out, uint32_t dstWidth) {
-    constexpr uint32_t kWidth = sizeof(V) / 4;
-    constexpr uint32_t kStep = kWidth < 8 ? 8 : kWidth;  // destination pixels of whole 64-byte source lines
-    uint32_t x = 0;
-    for (; x + kStep <= dstWidth; x += kStep) {
-        for (uint32_t line = 0; line < 8 * kStep; line += 64) {  // the source rows ahead
-            __builtin_prefetch(row0 + 8 * x + line + 1024);
-            __builtin_prefetch(row1 + 8 * x + line + 1024);
+    constexpr size_t kWidth = sizeof(V) / 4;
+    constexpr size_t kStep = kWidth < 8 ? 8 : kWidth;  // destination pixels of whole 64-byte source lines
+    const size_t steps = dstWidth / kStep;
+    for (size_t s = 0; s < steps; ++s, row0 += 8 * kStep, row1 += 8 * kStep, out += 4 * kStep) {
+        for (size_t line = 0; line < 8 * kStep; line += 64) {  // the source rows ahead
+            __builtin_prefetch(row0 + line + 1024);
+            __builtin_prefetch(row1 + line + 1024);
         }
-        for (uint32_t i = x; i < x + kStep; i += kWidth) halveVector<V>(row0 + 8 * i, row1 + 8 * i, out + 4 * i);
+#pragma GCC unroll 4
+        for (size_t i = 0; i < kStep; i += kWidth) halveVector<V>(row0 + 8 * i, row1 + 8 * i, out + 4 * i);
     }
-    for (; x + kWidth <= dstWidth; x += kWidth) halveVector<V>(row0 + 8 * x, row1 + 8 * x, out + 4 * x);
-    return x;
+    size_t x = 0;
+    for (; x + kWidth <= dstWidth - steps * kStep; x += kWidth) halveVector<V>(row0 + 8 * x, row1 + 8 * x, out + 4 * x);
+    return static_cast<uint32_t>(steps * kStep + x);
 }
 
 WINSIM_INTRINSICS_END
