@@ -79,7 +79,10 @@ int pointHalfRow(const uint8_t* base, size_t pitch, uint32_t width, uint32_t hei
         for (int i = 0; i < 16; i += kWidth) {
             shader::HalvesOf<V> channels[4];
             shader::splitTexels<V>(row + 8 * i, channels);
-            for (int c = 0; c < 4; ++c) storeAs(out[c] + done + i, shader::halvesToFloats<V>(channels[c]));
+            V floats[4];
+            shader::halfPairToFloats<V>(channels, floats);
+            shader::halfPairToFloats<V>(channels + 2, floats + 2);
+            for (int c = 0; c < 4; ++c) storeAs(out[c] + done + i, floats[c]);
         }
     }
     return done;

@@ -70,10 +70,10 @@ void pointHalfSoftware(const TexelAddresses& t, float* const out[4]) {
         shader::HalvesOf<F4> channels[4];  // red, green, blue, alpha of the four texels
         std::memcpy(channels, &h.rg, sizeof h.rg);
         std::memcpy(channels + 2, &h.ba, sizeof h.ba);
-        for (int c = 0; c < 4; ++c) {
-            const F4 f = shader::halvesToFloats<F4>(channels[c]);
-            std::memcpy(out[c] + 4 * q, &f, sizeof f);
-        }
+        F4 floats[4];
+        shader::halfPairToFloats<F4>(channels, floats);
+        shader::halfPairToFloats<F4>(channels + 2, floats + 2);
+        for (int c = 0; c < 4; ++c) std::memcpy(out[c] + 4 * q, &floats[c], sizeof floats[c]);
     }
 }
 

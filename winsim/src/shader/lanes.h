@@ -180,6 +180,32 @@ WINSIM_LANES_INLINE V halvesToFloats(HalvesOf<V> h) {
     return reinterpret_cast<V>(bits | (wide & 0x8000u) << 16);
 }
 
+// halvesToFloats of two vectors' worth of halves (two channels of as many texels as V has lanes).
+// With four lanes and no F16C the eight 16-bit fields are masked and tested together, and
+// widened straight into place by interleaving them with zeros.
+template <class V>
+WINSIM_LANES_INLINE void halfPairToFloats(const HalvesOf<V> h[2], V out[2]) {
+#ifndef __F16C__
+    if constexpr (sizeof(V) == 16) {
+        __m128i all;
+        __builtin_memcpy(&all, h, sizeof all);
+        const __m128i magnitude = _mm_and_si128(all, _mm_set1_epi16(0x7FFF));
+        if (!_mm_movemask_epi8(_mm_cmpgt_epi16(magnitude, _mm_set1_epi16(0x7BFF)))) {  // no infinity or NaN
+            const __m128i zero = _mm_setzero_si128(), sign = _mm_xor_si128(all, magnitude);
+            const __m128i magnitudes[2] = {_mm_unpacklo_epi16(zero, magnitude), _mm_unpackhi_epi16(zero, magnitude)};
+            const __m128i signs[2] = {_mm_unpacklo_epi16(zero, sign), _mm_unpackhi_epi16(zero, sign)};
+            for (int k = 0; k < 2; ++k) {
+                const __m128 f = _mm_mul_ps(_mm_castsi128_ps(_mm_srli_epi32(magnitudes[k], 3)), _mm_set1_ps(5.192296858534828e33f));
+                out[k] = reinterpret_cast<V>(_mm_or_ps(f, _mm_castsi128_ps(signs[k])));
+            }
+            return;
+        }
+    }
+#endif
+    out[0] = halvesToFloats<V>(h[0]);
+    out[1] = halvesToFloats<V>(h[1]);
+}
+
 // splitTexels below with SSE2 shuffles, four texels at a time.
 template <class V>
 WINSIM_LANES_INLINE void splitTexelQuads(const uint8_t* texels, HalvesOf<V> channels[4]) {
