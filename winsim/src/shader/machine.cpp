@@ -15,12 +15,19 @@ void fill(Register& r, uint32_t bits) {
         for (uint32_t& lane : g.u) lane = bits;
 }
 
+// Whether an operation reads register `reg` (or may: resource slots are not told apart).
+bool reads(const Program& program, uint32_t reg) {
+    for (const Op& op : program.ops)
+        if (op.a == reg || op.b == reg || op.c == reg || op.d == reg) return true;
+    return false;
+}
+
 }  // namespace
 
 Machine::Machine(const Program& program, const std::vector<uint8_t>& constants,
                  const TextureUnits* units, Specialise specialise)
     : program_(specialise == Specialise::Yes && specialize(program, constants, specialised_) ? &specialised_ : &program),
-      regs_(program_->registerCount), units_(units) {
+      regs_(program_->registerCount), units_(units), entryRead_(reads(*program_, kEntryRegister)) {
     for (const auto& [reg, bits] : program_->constants) fill(regs_[reg], bits);
     for (const UniformSource& u : program_->uniforms) fill(regs_[u.reg], uniformBits(u, constants));
 }
@@ -36,7 +43,7 @@ void Machine::run(int groups, const uint16_t* active, uint16_t* alive) {
     const U4 bits = {1, 2, 4, 8};
     const bool kills = program_->usesKill;  // without a Kill operation the killed mask stays clear
     for (int g = 0; g < groups; ++g) {
-        for (int k = 0; k < kQuads; ++k)
+        for (int k = 0; k < kQuads && entryRead_; ++k)  // a specialised program has no block masks
             regs_[kEntryRegister].group[g].q[k] = asFloat<F4>(((U4{} + (active[g] >> 4 * k)) & bits) != 0u);
         if (kills) regs_[kKilledRegister].group[g] = Lanes{};
         for (uint32_t r : program_->clearedEachRun) regs_[r].group[g] = Lanes{};

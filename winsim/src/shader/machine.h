@@ -46,6 +46,7 @@ private:
     const Program* program_;
     std::vector<Register> regs_;
     const TextureUnits* units_;
+    bool entryRead_;
 };
 
 // The loop built for wider instruction sets; only for processors that have them (activeIsa).
