@@ -107,8 +107,8 @@ uint32_t halveRow(const uint8_t* row0, const uint8_t* row1, uint8_t* out, uint32
     const size_t steps = dstWidth / kStep;
     for (size_t s = 0; s < steps; ++s, row0 += 8 * kStep, row1 += 8 * kStep, out += 4 * kStep) {
         for (size_t line = 0; line < 8 * kStep; line += 64) {  // the source rows ahead
-            __builtin_prefetch(row0 + line + 1024);
-            __builtin_prefetch(row1 + line + 1024);
+            __builtin_prefetch(row0 + line + 2048);
+            __builtin_prefetch(row1 + line + 2048);
         }
 #pragma GCC unroll 4
         for (size_t i = 0; i < kStep; i += kWidth) halveVector<V>(row0 + 8 * i, row1 + 8 * i, out + 4 * i);
