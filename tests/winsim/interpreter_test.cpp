@@ -216,6 +216,17 @@ TEST(VectorMathsTest, PowSpecialCases) {
     EXPECT_EQ(pow(4.0f, 0.5f), 2.0f);
     EXPECT_TRUE(std::isnan(pow(-2.0f, 0.5f)));  // log2 of a negative number is NaN, and so is exp2 of it
     EXPECT_TRUE(std::isnan(pow(std::numeric_limits<float>::quiet_NaN(), 2.0f)));
+    // A lane's result does not depend on its neighbours (which decide the way taken).
+    const F4 mixed[] = {{0.0f, 0.5f, 1e-40f, 2.0f}, {0.5f, -1.0f, 0.0f, 3.0f}, {inf, 0.0f, 0.25f, 1.0f}};
+    for (const F4& x : mixed)
+        for (float y : {0.41666666f, -2.0f, 0.0f}) {
+            const F4 r = winsim::shader::vpow(x, F4{} + y);
+            for (int i = 0; i < 4; ++i) {
+                const float alone = pow(x[i], y);
+                EXPECT_TRUE(std::memcmp(&r[i], &alone, 4) == 0 || (std::isnan(r[i]) && std::isnan(alone)))
+                    << "pow(" << x[i] << ", " << y << ") = " << r[i] << " beside others, " << alone << " alone";
+            }
+        }
     // The sRGB encode's exponent over the range it meets.
     for (float c = 0.0031308f; c <= 1.0f; c += 1.0f / 4096)
         ASSERT_NEAR(pow(c, 1.0f / 2.4f), std::pow(static_cast<double>(c), 1.0 / 2.4), 3e-7) << c;

@@ -102,9 +102,13 @@ WINSIM_LANES_INLINE V vlog2(V x) {
 
 // pow as exp2(y * log2(x)): pow(0, y > 0) = 0 and pow(1, y) = 1 fall out exactly; pow(x, 0) is 1,
 // which for a positive normal x (the common case, taken without further tests) exp2(0) gives.
+// Zeros to a positive power (black pixels, say) are 0 without log2's and exp2's special cases.
 template <class V>
 WINSIM_LANES_INLINE V vpow(V x, V y) {
-    if (!anyTrue<V>(notPositiveNormal(x))) return vexp2(y * log2Normal(x));
+    const IntOf<V> special = notPositiveNormal(x);
+    if (!anyTrue<V>(special)) return vexp2(y * log2Normal(x));
+    const IntOf<V> zero = (x < 1.17549435e-38f) & (x >= 0.0f) & (y > 0.0f);  // subnormals count as zero
+    if (!anyTrue<V>(special & ~zero)) return select<V>(zero, splat<V>(0.0f), vexp2(y * log2Normal(x)));
     return select<V>(y == 0.0f, splat<V>(1.0f), vexp2(y * vlog2(x)));
 }
 
