@@ -222,9 +222,9 @@ TEST(VectorMathsTest, PowSpecialCases) {
         for (float y : {0.41666666f, -2.0f, 0.0f}) {
             const F4 r = winsim::shader::vpow(x, F4{} + y);
             for (int i = 0; i < 4; ++i) {
-                const float alone = pow(x[i], y);
-                EXPECT_TRUE(std::memcmp(&r[i], &alone, 4) == 0 || (std::isnan(r[i]) && std::isnan(alone)))
-                    << "pow(" << x[i] << ", " << y << ") = " << r[i] << " beside others, " << alone << " alone";
+                const float beside = r[i], alone = pow(x[i], y);
+                EXPECT_TRUE(std::memcmp(&beside, &alone, 4) == 0 || (std::isnan(beside) && std::isnan(alone)))
+                    << "pow(" << x[i] << ", " << y << ") = " << beside << " beside others, " << alone << " alone";
             }
         }
     // The sRGB encode's exponent over the range it meets.
