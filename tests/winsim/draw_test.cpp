@@ -91,6 +91,83 @@ TEST(DrawTest, FullScreenTriangleCoversEveryPixelOnce) {
         }
 }
 
+TEST(DrawTest, LoadsAndDiscardsAcrossWideRows) {
+    // Rows long enough for runs of several groups and short spans after them: texel fetches at
+    // the pixel's own position, every fifth pixel and a whole group of each row discarded.
+    constexpr char kLoad[] = R"(
+Texture2D tex : register(t0);
+float4 vsmain(uint id : SV_VertexID) : SV_Position {
+    float2 uv = float2((id << 1) & 2, id & 2);
+    return float4(uv.x * 2 - 1, uv.y * -2 + 1, 0, 1);
+}
+float4 psmain(float4 pos : SV_Position) : SV_Target {
+    uint x = (uint)pos.x;
+    if (x % 5 == 3 || (x >= 48 && x < 64)) discard;
+    return tex.Load(int3(pos.xy, 0)).bgra;
+}
+)";
+    const auto vs = shader_test::load(kLoad, "vsmain", "vs_5_0"), ps = shader_test::load(kLoad, "psmain", "ps_5_0");
+    auto source = shader_test::image(DXGI_FORMAT_B8G8R8A8_UNORM, 203, 3);
+    for (size_t i = 0; i < source->mips[0].size(); ++i) source->mips[0][i] = static_cast<uint8_t>(i * 7 + i / 13);
+    for (DXGI_FORMAT format : {DXGI_FORMAT_B8G8R8A8_UNORM, DXGI_FORMAT_R32G32B32A32_FLOAT}) {
+        auto target = shader_test::image(format, source->width, source->height);
+        shader_test::fill(*target, {0.5f, 0.5f, 0.5f, 0.5f});
+        const Float4 untouched = shader_test::at(*target, 0, 0);
+        auto call = shader_test::drawInto(target, 3);
+        call.vertexShader = vs;
+        call.pixelShader = ps;
+        call.resources[0].image = source;
+        ASSERT_TRUE(winsim::gpu::draw(call));
+        for (uint32_t y = 0; y < target->height; ++y)
+            for (uint32_t x = 0; x < target->width; ++x) {
+                const Float4 got = shader_test::at(*target, x, y), texel = shader_test::at(*source, x, y);
+                const bool discarded = x % 5 == 3 || (x >= 48 && x < 64);
+                const Float4 want = discarded ? untouched : Float4{texel.b, texel.g, texel.r, texel.a};
+                ASSERT_NEAR(got.r, want.r, 1e-6f) << x << "," << y << " format " << format;
+                ASSERT_NEAR(got.g, want.g, 1e-6f) << x << "," << y;
+                ASSERT_NEAR(got.b, want.b, 1e-6f) << x << "," << y;
+                ASSERT_NEAR(got.a, want.a, 1e-6f) << x << "," << y;
+            }
+    }
+}
+
+TEST(DrawTest, HalfFloatRowsWithAnExcursionSampleEveryTexel) {
+    // A one-to-one read of an FP16 texture except for pixels 40..79 of each row, which all read
+    // column 10: a run's blocks go from rows of neighbours to others and back.
+    constexpr char kExcursion[] = R"(
+Texture2D tex : register(t0);
+SamplerState smp : register(s0);
+float4 vsmain(uint id : SV_VertexID) : SV_Position {
+    float2 uv = float2((id << 1) & 2, id & 2);
+    return float4(uv.x * 2 - 1, uv.y * -2 + 1, 0, 1);
+}
+float4 psmain(float4 pos : SV_Position) : SV_Target {
+    float x = pos.x >= 40 && pos.x < 80 ? 10.5 : pos.x;
+    return tex.Sample(smp, float2(x / 200, pos.y / 4));
+}
+)";
+    const auto vs = shader_test::load(kExcursion, "vsmain", "vs_5_0"), ps = shader_test::load(kExcursion, "psmain", "ps_5_0");
+    auto source = shader_test::image(DXGI_FORMAT_R16G16B16A16_FLOAT, 200, 4);
+    for (uint32_t y = 0; y < 4; ++y)
+        for (uint32_t x = 0; x < 200; ++x) {
+            const float v = static_cast<float>(y * 200 + x);
+            winsim::gpu::encodePixel(source->format, {v, -v, v * 0.5f, 1.0f}, source->pixel(0, x, y));
+        }
+    auto target = shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, 200, 4);
+    auto call = shader_test::drawInto(target, 3);
+    call.vertexShader = vs;
+    call.pixelShader = ps;
+    call.resources[0].image = source;
+    ASSERT_TRUE(winsim::gpu::draw(call));
+    for (uint32_t y = 0; y < 4; ++y)
+        for (uint32_t x = 0; x < 200; ++x) {
+            const Float4 got = shader_test::at(*target, x, y), want = shader_test::at(*source, x >= 40 && x < 80 ? 10 : x, y);
+            ASSERT_EQ(got.r, want.r) << x << "," << y;
+            ASSERT_EQ(got.g, want.g) << x << "," << y;
+            ASSERT_EQ(got.b, want.b) << x << "," << y;
+        }
+}
+
 TEST(DrawTest, StripCoversPixelCentresInsideByTheTopLeftRule) {
     auto target = shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, 12, 10);
     // Edges through pixel centres: the left (x = 2.5) and top (y = 1.5) ones own their pixels,

@@ -3,9 +3,12 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <functional>
+#include <limits>
 
 #include "shader/code.h"
+#include "shader/lanes_maths.h"
 #include "shader/machine.h"
 #include "support/shader_helpers.h"
 
@@ -151,6 +154,82 @@ TEST_F(InterpreterTest, DiscardDropsLanes) {
     uint32_t expected = 0;
     for (int i = 0; i < winsim::shader::kLanes; ++i) expected |= inputA(i)[1] < 0 ? 0u : 1u << i;
     EXPECT_EQ(alive_, expected);
+}
+
+// The vector maths behind exp2, log2 and pow, over their whole range: every 97th float for log2,
+// dense steps for exp2, against double precision; and the values that must come out exactly.
+using winsim::shader::F4;
+
+template <class F>
+float oneLane(F f, float x) {
+    return f(F4{} + x)[0];
+}
+
+TEST(VectorMathsTest, Log2WithinItsErrorEverywhere) {
+    const auto log2 = [](F4 x) { return winsim::shader::vlog2(x); };
+    for (uint32_t bits = 0x00800000u; bits < 0x7F800000u; bits += 97) {
+        float x;
+        std::memcpy(&x, &bits, 4);
+        const double expected = std::log2(static_cast<double>(x));
+        ASSERT_NEAR(oneLane(log2, x), expected, 4e-7 * std::max(1.0, std::fabs(expected))) << x;
+    }
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(oneLane(log2, 1.0f), 0.0f);
+    EXPECT_EQ(oneLane(log2, 0.5f), -1.0f);
+    EXPECT_EQ(oneLane(log2, 1024.0f), 10.0f);
+    EXPECT_EQ(oneLane(log2, 0.0f), -inf);
+    EXPECT_EQ(oneLane(log2, 1e-40f), -inf);  // subnormal: zero
+    EXPECT_EQ(oneLane(log2, inf), inf);
+    EXPECT_TRUE(std::isnan(oneLane(log2, -1.0f)));
+    EXPECT_EQ(oneLane(log2, -0.0f), -inf);
+    EXPECT_TRUE(std::isnan(oneLane(log2, std::numeric_limits<float>::quiet_NaN())));
+}
+
+TEST(VectorMathsTest, Exp2WithinItsErrorAndExactOnIntegers) {
+    const auto exp2 = [](F4 x) { return winsim::shader::vexp2(x); };
+    for (float x = -126.0f; x < 128.0f; x += 0.00390625f * 1.37f) {
+        const double expected = std::exp2(static_cast<double>(x));
+        ASSERT_NEAR(oneLane(exp2, x), expected, 3e-7 * expected) << x;
+    }
+    for (int n = -149; n <= 127; ++n) EXPECT_EQ(oneLane(exp2, static_cast<float>(n)), std::ldexp(1.0f, n)) << n;
+    // Near the ends: finite up to just below 128, the subnormals rounded once, nothing below.
+    EXPECT_TRUE(std::isfinite(oneLane(exp2, 127.75f)));
+    EXPECT_NEAR(oneLane(exp2, 127.75f), std::exp2(127.75), 3e-7 * std::exp2(127.75));
+    EXPECT_EQ(oneLane(exp2, 128.0f), std::numeric_limits<float>::infinity());
+    EXPECT_EQ(oneLane(exp2, 1000.0f), std::numeric_limits<float>::infinity());
+    EXPECT_NEAR(oneLane(exp2, -140.5f), std::exp2(-140.5), std::ldexp(1.0, -149));
+    EXPECT_EQ(oneLane(exp2, -151.0f), 0.0f);
+    EXPECT_EQ(oneLane(exp2, -std::numeric_limits<float>::infinity()), 0.0f);
+    EXPECT_TRUE(std::isnan(oneLane(exp2, std::numeric_limits<float>::quiet_NaN())));
+}
+
+TEST(VectorMathsTest, PowSpecialCases) {
+    const auto pow = [](float x, float y) { return winsim::shader::vpow(F4{} + x, F4{} + y)[0]; };
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(pow(1.0f, 0.41666666f), 1.0f);
+    EXPECT_EQ(pow(1.0f, -3.0f), 1.0f);
+    EXPECT_EQ(pow(0.0f, 0.41666666f), 0.0f);
+    EXPECT_EQ(pow(0.0f, -1.0f), inf);
+    EXPECT_EQ(pow(0.0f, 0.0f), 1.0f);
+    EXPECT_EQ(pow(7.5f, 0.0f), 1.0f);
+    EXPECT_EQ(pow(2.0f, 10.0f), 1024.0f);
+    EXPECT_EQ(pow(4.0f, 0.5f), 2.0f);
+    EXPECT_TRUE(std::isnan(pow(-2.0f, 0.5f)));  // log2 of a negative number is NaN, and so is exp2 of it
+    EXPECT_TRUE(std::isnan(pow(std::numeric_limits<float>::quiet_NaN(), 2.0f)));
+    // A lane's result does not depend on its neighbours (which decide the way taken).
+    const F4 mixed[] = {{0.0f, 0.5f, 1e-40f, 2.0f}, {0.5f, -1.0f, 0.0f, 3.0f}, {inf, 0.0f, 0.25f, 1.0f}};
+    for (const F4& x : mixed)
+        for (float y : {0.41666666f, -2.0f, 0.0f}) {
+            const F4 r = winsim::shader::vpow(x, F4{} + y);
+            for (int i = 0; i < 4; ++i) {
+                const float beside = r[i], alone = pow(x[i], y);
+                EXPECT_TRUE(std::memcmp(&beside, &alone, 4) == 0 || (std::isnan(beside) && std::isnan(alone)))
+                    << "pow(" << x[i] << ", " << y << ") = " << beside << " beside others, " << alone << " alone";
+            }
+        }
+    // The sRGB encode's exponent over the range it meets.
+    for (float c = 0.0031308f; c <= 1.0f; c += 1.0f / 4096)
+        ASSERT_NEAR(pow(c, 1.0f / 2.4f), std::pow(static_cast<double>(c), 1.0 / 2.4), 3e-7) << c;
 }
 
 }  // namespace

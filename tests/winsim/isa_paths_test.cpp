@@ -42,6 +42,17 @@ std::vector<uint8_t> bytesOf(const winsim::gpu::Image& img) {
     return all;
 }
 
+// Which NaN an operation on two NaNs returns depends on the order the compiler gave its operands,
+// as on GPUs: a float target's NaNs count as one value.
+std::vector<uint8_t> withOneNaN(std::vector<uint8_t> bytes) {
+    for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
+        float f;
+        std::memcpy(&f, bytes.data() + i, 4);
+        if (std::isnan(f)) std::memcpy(bytes.data() + i, "\0\0\xC0\x7F", 4);
+    }
+    return bytes;
+}
+
 // A tone-mapping pass like the capture's, with more of the interpreter's maths in it.
 constexpr char kShader[] = R"(
 Texture2D tex : register(t0);
@@ -86,15 +97,7 @@ std::vector<uint8_t> convert(DXGI_FORMAT format, uint32_t width, uint32_t height
     call.resources[0].image = hdrSource(sourceWidth, height);
     EXPECT_TRUE(winsim::gpu::draw(call));
     std::vector<uint8_t> bytes = bytesOf(*call.renderTarget);
-    // Which NaN an operation on two NaNs returns depends on the order the compiler gave its
-    // operands, as on GPUs: a float target's NaNs count as one value.
-    if (format == DXGI_FORMAT_R32G32B32A32_FLOAT)
-        for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
-            float f;
-            std::memcpy(&f, bytes.data() + i, 4);
-            if (std::isnan(f)) std::memcpy(bytes.data() + i, "\0\0\xC0\x7F", 4);
-        }
-    return bytes;
+    return format == DXGI_FORMAT_R32G32B32A32_FLOAT ? withOneNaN(bytes) : bytes;
 }
 
 TEST(IsaPathsTest, NoPathAboveTheProcessorsIsUsed) {
@@ -154,6 +157,46 @@ float4 psmain(float4 pos : SV_Position, float2 uv : TEXCOORD0) : SV_Target { ret
     EXPECT_EQ(red(0x0001), 0x33800000u);  // the smallest subnormal, 2^-24
 }
 
+TEST(IsaPathsTest, Exp2Log2AndPowAgreeBitForBitOverTheirRange) {
+    // exp2 from below the subnormals to beyond infinity, log2 and pow of bit patterns of every
+    // kind (zeros, subnormals, negatives, infinities, NaNs), into a float target.
+    constexpr char kMaths[] = R"(
+Texture2D tex : register(t0);
+SamplerState smp : register(s0);
+float4 vsmain(uint id : SV_VertexID, out float2 uv : TEXCOORD0) : SV_Position {
+    uv = float2((id << 1) & 2, id & 2);
+    return float4(uv.x * 2 - 1, uv.y * -2 + 1, 0, 1);
+}
+float4 psmain(float4 pos : SV_Position, float2 uv : TEXCOORD0) : SV_Target {
+    float4 t = tex.Sample(smp, uv);
+    return float4(exp2(t.r), log2(t.g), pow(t.b, t.a), pow(abs(t.g), 1.0 / 2.4));
+}
+)";
+    constexpr uint32_t kWidth = 1024, kHeight = 8;
+    auto source = shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, kWidth, kHeight);
+    std::mt19937 random(11);
+    for (uint32_t y = 0; y < kHeight; ++y)
+        for (uint32_t x = 0; x < kWidth; ++x) {
+            const uint32_t i = y * kWidth + x;
+            float texel[4] = {-160.0f + 290.0f * static_cast<float>(i) / (kWidth * kHeight), 0, 0, 0};
+            for (int c = 1; c < 4; ++c) {
+                const uint32_t bits = static_cast<uint32_t>(random());
+                std::memcpy(&texel[c], &bits, 4);
+            }
+            if (x % 2) texel[3] = static_cast<float>(static_cast<int>(random() % 16) - 8) * 0.375f;  // ordinary exponents
+            std::memcpy(source->pixel(0, x, y), texel, sizeof texel);
+        }
+    const auto vs = shader_test::load(kMaths, "vsmain", "vs_5_0"), ps = shader_test::load(kMaths, "psmain", "ps_5_0");
+    expectAllEqual(onEachPath([&] {
+        auto call = shader_test::drawInto(shader_test::image(DXGI_FORMAT_R32G32B32A32_FLOAT, kWidth, kHeight), 3);
+        call.vertexShader = vs;
+        call.pixelShader = ps;
+        call.resources[0].image = source;
+        EXPECT_TRUE(winsim::gpu::draw(call));
+        return withOneNaN(bytesOf(*call.renderTarget));
+    }));
+}
+
 std::shared_ptr<winsim::gpu::Image> noise(uint32_t width, uint32_t height, uint32_t seed) {
     const uint32_t levels = 1 + static_cast<uint32_t>(std::log2(std::max(width, height)));
     auto img = winsim::gpu::makeImage({winsim::gpuFormat(DXGI_FORMAT_B8G8R8A8_UNORM), width, height, levels}, nullptr);
@@ -162,8 +205,29 @@ std::shared_ptr<winsim::gpu::Image> noise(uint32_t width, uint32_t height, uint3
     return img;
 }
 
+// Level `mip` as the filter defines it from the level above: along a dimension that halves
+// exactly two taps of weight 2, along an odd one three of 1, 2, 1, a dimension of 1 one of 4;
+// (sum of weight products x values + 8) >> 4.
+std::vector<uint8_t> filteredLevel(winsim::gpu::Image& img, uint32_t mip) {
+    const auto taps = [](uint32_t size, uint32_t d) {
+        if (size == 1) return std::vector<std::pair<uint32_t, int>>{{0, 4}};
+        if (size % 2 == 0) return std::vector<std::pair<uint32_t, int>>{{2 * d, 2}, {2 * d + 1, 2}};
+        return std::vector<std::pair<uint32_t, int>>{{2 * d, 1}, {2 * d + 1, 2}, {2 * d + 2, 1}};
+    };
+    std::vector<uint8_t> level;
+    for (uint32_t y = 0; y < img.mipHeight(mip); ++y)
+        for (uint32_t x = 0; x < img.mipWidth(mip); ++x)
+            for (int c = 0; c < 4; ++c) {
+                int sum = 8;
+                for (const auto& [sy, wy] : taps(img.mipHeight(mip - 1), y))
+                    for (const auto& [sx, wx] : taps(img.mipWidth(mip - 1), x)) sum += wy * wx * img.pixel(mip - 1, sx, sy)[c];
+                level.push_back(static_cast<uint8_t>(sum >> 4));
+            }
+    return level;
+}
+
 TEST(IsaPathsTest, MipsAgreeBitForBitAndRoundToNearest) {
-    for (const auto& [width, height] : {std::pair{128u, 64u}, {70u, 36u}, {67u, 38u}, {33u, 1u}}) {
+    for (const auto& [width, height] : {std::pair{128u, 64u}, {70u, 36u}, {67u, 38u}, {33u, 1u}, {64u, 37u}, {240u, 135u}}) {
         const auto results = onEachPath([w = width, h = height] {
             auto img = noise(w, h, w * h);
             winsim::gpu::generateMips(*img, 0, img->mipLevels - 1);
@@ -174,6 +238,8 @@ TEST(IsaPathsTest, MipsAgreeBitForBitAndRoundToNearest) {
         auto apart = noise(width, height, width * height);
         for (uint32_t mip = 0; mip + 1 < apart->mipLevels; ++mip) winsim::gpu::generateMips(*apart, mip, mip + 1);
         EXPECT_TRUE(bytesOf(*apart) == results[0]) << width << "x" << height;
+        for (uint32_t mip = 1; mip < apart->mipLevels; ++mip)
+            EXPECT_TRUE(filteredLevel(*apart, mip) == apart->mips[mip]) << width << "x" << height << " level " << mip;
     }
     // Level 1 of an even image on every path: (a + b + c + d + 2) >> 2 of each channel.
     onEachPath([] {

@@ -88,11 +88,30 @@ PixelRect clipRect(const Viewport& vp, const Image& target) {
             edge(vp.y + vp.height, target.height)};
 }
 
+// The registers a program may read: operands of its operations, registers an operation writes
+// (a masked write keeps the old value of inactive lanes) and its outputs.
+std::vector<bool> registersRead(const shader::Program& program) {
+    std::vector<bool> read(program.registerCount);
+    const auto mark = [&](uint32_t r) {
+        if (r < read.size()) read[r] = true;
+    };
+    for (const shader::Op& op : program.ops) {
+        const bool resource = op.code == shader::Code::Sample || op.code == shader::Code::Fetch;
+        for (uint32_t r : {op.a, op.b, op.d}) mark(r);
+        if (!resource) mark(op.c);
+        for (uint32_t c = 0; c < (resource ? 4u : 1u) && op.dst != shader::kNone; ++c) mark(op.dst + c);
+    }
+    for (const Varying& out : program.outputs)
+        for (uint32_t r : out.registers) mark(r);
+    return read;
+}
+
 class PixelStage {
 public:
     PixelStage(const DrawCall& call, const Links& links, const Bindings& units)
         : call_(call), links_(links), ps_(*call.pixelShader, call.pixelConstants, &units),
-          position_(ps_.program().input("SV_POSITION0")), target_(ps_.program().output("SV_TARGET0")) {}
+          position_(ps_.program().input("SV_POSITION0")), target_(ps_.program().output("SV_TARGET0")),
+          read_(registersRead(ps_.program())) {}
 
     void triangle(const std::array<const Vertex*, 3>& v, const std::array<ScreenPoint, 3>& screen) {
         planes_.clear();
@@ -127,15 +146,19 @@ private:
         const double cy = y + 0.5;
         size_t a = 0;
         for (const Varying* in : links_)
-            for (uint32_t reg : in->registers) fill(reg, groups, planes_[a++], x, cy);
+            for (uint32_t reg : in->registers) {
+                if (read_[reg]) fill(reg, groups, planes_[a], x, cy);
+                ++a;
+            }
         if (position_) {
             const auto& r = position_->registers;
+            const auto wanted = [&](size_t c) { return r.size() > c && read_[r[c]]; };
             for (int g = 0; g < groups; ++g) {
                 const double cx = x + g * kLanes + 0.5;
-                fill(ps_.reg(r[0], g), cx, 1.0);
-                if (r.size() > 1) fill(ps_.reg(r[1], g), cy, 0.0);
-                if (r.size() > 2) fill(ps_.reg(r[2], g), depth_.value(cx, cy), depth_.dx);
-                if (r.size() > 3) fill(ps_.reg(r[3], g), 1.0, 0.0);
+                if (wanted(0)) fill(ps_.reg(r[0], g), cx, 1.0);
+                if (wanted(1)) fill(ps_.reg(r[1], g), cy, 0.0);
+                if (wanted(2)) fill(ps_.reg(r[2], g), depth_.value(cx, cy), depth_.dx);
+                if (wanted(3)) fill(ps_.reg(r[3], g), 1.0, 0.0);
             }
         }
         uint16_t active[shader::kGroups], alive[shader::kGroups];
@@ -145,12 +168,11 @@ private:
         }
         ps_.run(groups, active, alive);
         if (!target_) return;
-        static const float kZero[kLanes] = {};
-        for (int g = 0; g < groups && g * kLanes < count; ++g) {
-            const float* channels[4] = {kZero, kZero, kZero, kZero};
-            for (size_t c = 0; c < target_->registers.size() && c < 4; ++c) channels[c] = ps_.reg(target_->registers[c], g).f;
-            writeSpan(*call_.renderTarget, call_.blend, y, x + g * kLanes, std::min(kLanes, count - g * kLanes), alive[g], channels);
-        }
+        // A register's groups lie side by side: channel c of pixel x + i is lane i of the register.
+        static const float kZero[kLanes * shader::kGroups] = {};
+        const float* channels[4] = {kZero, kZero, kZero, kZero};
+        for (size_t c = 0; c < target_->registers.size() && c < 4; ++c) channels[c] = ps_.reg(target_->registers[c]).f;
+        writeSpan(*call_.renderTarget, call_.blend, y, x, count, alive, channels);
     }
 
     const DrawCall& call_;
@@ -158,6 +180,7 @@ private:
     Machine ps_;
     const Varying* position_;
     const Varying* target_;
+    std::vector<bool> read_;  // inputs the program never reads are not filled in
     std::vector<Plane> planes_;
     Plane depth_{};
 };

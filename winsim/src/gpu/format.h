@@ -18,7 +18,19 @@ enum class Format : uint8_t {
 };
 
 // Bytes per pixel of a format (0 for Unknown).
-uint32_t bytesPerPixel(Format format);
+constexpr uint32_t bytesPerPixel(Format format) {
+    switch (format) {
+        case Format::Rgba32Float: return 16;
+        case Format::Rgba16Float:
+        case Format::Rgba16Unorm: return 8;
+        case Format::Rgb10A2Unorm:
+        case Format::Rgba8Unorm:
+        case Format::Bgra8Unorm:
+        case Format::R32Float: return 4;
+        case Format::R8Unorm: return 1;
+        default: return 0;
+    }
+}
 // True for the formats whose channels hold floats rather than normalised integers.
 constexpr bool isFloat(Format format) {
     return format == Format::Rgba32Float || format == Format::Rgba16Float || format == Format::R32Float;

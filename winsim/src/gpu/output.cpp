@@ -70,20 +70,26 @@ Float4 merge(const BlendDesc& blend, bool unorm, Float4 src, const uint8_t* pixe
 
 }  // namespace
 
-void writeSpan(Image& target, const BlendDesc& blend, int32_t y, int32_t x, int count, uint32_t alive,
+void writeSpan(Image& target, const BlendDesc& blend, int32_t y, int32_t x, int count, const uint16_t* alive,
                const float* const rgba[4]) {
     const Format format = target.format;
     const uint32_t bpp = bytesPerPixel(format);
     uint8_t* row = target.pixel(0, static_cast<uint32_t>(x), static_cast<uint32_t>(y));
-    if (count == shader::kLanes && alive == 0xFFFF && !blend.enable && blend.writeMask == 0xF &&
-        format == Format::Bgra8Unorm) {
-        return kernels().writeBgra16(row, rgba);
-    }
+    const bool opaque = !blend.enable && blend.writeMask == 0xF && format == Format::Bgra8Unorm;
+    const Kernels& k = kernels();
     const bool unorm = !isFloat(format);
-    for (int i = 0; i < count; ++i) {
-        if (!(alive >> i & 1)) continue;
-        uint8_t* pixel = row + static_cast<size_t>(i) * bpp;
-        encodePixel(format, merge(blend, unorm, {rgba[0][i], rgba[1][i], rgba[2][i], rgba[3][i]}, pixel, format), pixel);
+    for (int first = 0; first < count; first += shader::kLanes) {
+        const uint32_t mask = alive[first / shader::kLanes];
+        if (opaque && count - first >= shader::kLanes && mask == 0xFFFF) {
+            const float* const block[4] = {rgba[0] + first, rgba[1] + first, rgba[2] + first, rgba[3] + first};
+            k.writeBgra16(row + static_cast<size_t>(first) * 4, block);
+            continue;
+        }
+        for (int i = first; i < count && i < first + shader::kLanes; ++i) {
+            if (!(mask >> (i - first) & 1)) continue;
+            uint8_t* pixel = row + static_cast<size_t>(i) * bpp;
+            encodePixel(format, merge(blend, unorm, {rgba[0][i], rgba[1][i], rgba[2][i], rgba[3][i]}, pixel, format), pixel);
+        }
     }
 }
 

@@ -7,9 +7,9 @@
 
 namespace winsim::gpu {
 
-// Writes pixels x .. x+count-1 of row y whose bit is set in `alive`. rgba[c][i] is channel c of
-// pixel x+i.
-void writeSpan(Image& target, const BlendDesc& blend, int32_t y, int32_t x, int count, uint32_t alive,
+// Writes those of pixels x .. x+count-1 of row y that are alive: pixel x+i when bit i % 16 of
+// alive[i / 16] is set. rgba[c][i] is channel c of pixel x+i.
+void writeSpan(Image& target, const BlendDesc& blend, int32_t y, int32_t x, int count, const uint16_t* alive,
                const float* const rgba[4]);
 
 }  // namespace winsim::gpu

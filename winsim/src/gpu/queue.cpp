@@ -67,6 +67,7 @@ void Queue::submit(std::vector<Command> batch) {
         std::lock_guard lock(mutex_);
         pending_.push_back(Batch{std::move(batch), std::chrono::steady_clock::now()});
     }
+    submissions_.fetch_add(1, std::memory_order_release);
     changed_.notify_all();
 }
 
@@ -102,9 +103,23 @@ std::chrono::milliseconds Queue::latencyLocked() const {
     return std::chrono::milliseconds(latencyMs_.value_or(knobs().latencyMs.load()));
 }
 
+// A queue that has just run out of work looks for more for a moment before it sleeps: the next
+// submission usually follows the wait for the last one within microseconds, and a sleeping
+// worker takes much longer than that to wake. It yields meanwhile, so that a submitter on the
+// same core gets to run.
+void Queue::lingerForWork(std::unique_lock<std::mutex>& lock) {
+    if (!pending_.empty() || shutdown_) return;
+    const uint64_t seen = submissions_.load(std::memory_order_relaxed);
+    lock.unlock();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(100);
+    while (submissions_.load(std::memory_order_acquire) == seen && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+    lock.lock();
+}
+
 void Queue::run() {
     std::unique_lock lock(mutex_);
     for (;;) {
+        lingerForWork(lock);
         changed_.wait(lock, [this] { return shutdown_ || (!pending_.empty() && !stalledLocked()); });
         if (shutdown_) return;
         const auto due = pending_.front().submitted + latencyLocked();

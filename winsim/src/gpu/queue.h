@@ -2,6 +2,7 @@
 // in order. A command owns whatever it uses (images, their allocations, fences), so all of it
 // stays alive, and charged to the ledger, until the command has run or been dropped.
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -41,12 +42,14 @@ private:
         std::chrono::steady_clock::time_point submitted;
     };
     void run();
+    void lingerForWork(std::unique_lock<std::mutex>& lock);
     bool stalledLocked() const;
     std::chrono::milliseconds latencyLocked() const;
 
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Batch> pending_;
+    std::atomic<uint64_t> submissions_{0};
     bool busy_ = false;
     bool shutdown_ = false;
     std::optional<uint32_t> latencyMs_;

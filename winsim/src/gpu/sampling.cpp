@@ -8,7 +8,7 @@
 
 #include "gpu/kernels.h"
 #include "shader/isa.h"
-#include "shader/lanes.h"
+#include "shader/lanes_maths.h"
 
 namespace winsim::gpu {
 namespace {
@@ -70,10 +70,10 @@ void pointHalfSoftware(const TexelAddresses& t, float* const out[4]) {
         shader::HalvesOf<F4> channels[4];  // red, green, blue, alpha of the four texels
         std::memcpy(channels, &h.rg, sizeof h.rg);
         std::memcpy(channels + 2, &h.ba, sizeof h.ba);
-        for (int c = 0; c < 4; ++c) {
-            const F4 f = shader::halvesToFloats<F4>(channels[c]);
-            std::memcpy(out[c] + 4 * q, &f, sizeof f);
-        }
+        F4 floats[4];
+        shader::halfPairToFloats<F4>(channels, floats);
+        shader::halfPairToFloats<F4>(channels + 2, floats + 2);
+        for (int c = 0; c < 4; ++c) std::memcpy(out[c] + 4 * q, &floats[c], sizeof floats[c]);
     }
 }
 
@@ -137,25 +137,17 @@ Float4 bilinear(const Image& image, uint32_t mip, float fu, float fv) {
     return {mix(a.r, b.r, c.r, d.r), mix(a.g, b.g, c.g, d.g), mix(a.b, b.b, c.b, d.b), mix(a.a, b.a, c.a, d.a)};
 }
 
-void zero(float* const out[4]) {
-    for (int c = 0; c < 4; ++c) std::fill(out[c], out[c] + kSampleLanes, 0.0f);
+void zero(float* const out[4], int lanes) {
+    for (int c = 0; c < 4; ++c) std::fill(out[c], out[c] + lanes, 0.0f);
 }
 
-}  // namespace
-
-void sampleLanes(const ShaderResource& texture, const SamplerDesc& sampler, const float* lod, const float* u,
-                 const float* v, float* const out[4]) {
-    if (!texture.image || texture.mostDetailedMip >= texture.image->mipLevels) return zero(out);
+// One block of 16 lanes.
+void sampleBlock(const ShaderResource& texture, const SamplerDesc& sampler, const float* lod, const float* u, const float* v,
+                 float* const out[4]) {
     const Image& image = *texture.image;
     if (sampler.linear) {
         for (int i = 0; i < kSampleLanes; ++i) store(out, i, bilinear(image, mipFor(texture, lod ? lod[i] : 0), u[i], v[i]));
         return;
-    }
-    const bool half = image.format == Format::Rgba16Float;
-    if (half && !lod) {
-        const uint32_t mip = mipFor(texture, 0);
-        if (kernels().pointHalfRow(image.mips[mip].data(), image.rowPitch(mip), image.mipWidth(mip), image.mipHeight(mip), u, v, out))
-            return;
     }
     int32_t xs[kSampleLanes], ys[kSampleLanes];
     uint32_t mips[kSampleLanes];
@@ -174,15 +166,38 @@ void sampleLanes(const ShaderResource& texture, const SamplerDesc& sampler, cons
             ys[i] = texel(std::floor(v[i] * static_cast<float>(image.mipHeight(mips[i]))), image.mipHeight(mips[i]));
         }
     }
-    if (sameMip && half) return pointHalf(image, mips[0], xs, ys, out);
+    if (sameMip && image.format == Format::Rgba16Float) return pointHalf(image, mips[0], xs, ys, out);
     for (int i = 0; i < kSampleLanes; ++i) store(out, i, read(image, mips[i], xs[i], ys[i]));
 }
 
-void fetchLanes(const ShaderResource& texture, const int32_t* x, const int32_t* y, const int32_t* lod,
-                float* const out[4]) {
-    if (!texture.image) return zero(out);
+}  // namespace
+
+void sampleLanes(const ShaderResource& texture, const SamplerDesc& sampler, const float* lod, const float* u,
+                 const float* v, float* const out[4], int lanes) {
+    if (!texture.image || texture.mostDetailedMip >= texture.image->mipLevels) return zero(out, lanes);
     const Image& image = *texture.image;
-    for (int i = 0; i < kSampleLanes; ++i) {
+    // A point sample of FP16 at lod 0 whose blocks read neighbours on one row, as a one-to-one
+    // copy does, takes the kernel; any other block the general path.
+    const bool row = !sampler.linear && !lod && image.format == Format::Rgba16Float;
+    const Kernels& k = kernels();
+    const uint32_t mip = mipFor(texture, 0);
+    for (int i = 0; i < lanes; i += kSampleLanes) {
+        if (row) {
+            float* const rest[4] = {out[0] + i, out[1] + i, out[2] + i, out[3] + i};
+            i += k.pointHalfRow(image.mips[mip].data(), image.rowPitch(mip), image.mipWidth(mip), image.mipHeight(mip), u + i, v + i,
+                                rest, lanes - i);
+            if (i == lanes) return;
+        }
+        float* const block[4] = {out[0] + i, out[1] + i, out[2] + i, out[3] + i};
+        sampleBlock(texture, sampler, lod ? lod + i : nullptr, u + i, v + i, block);
+    }
+}
+
+void fetchLanes(const ShaderResource& texture, const int32_t* x, const int32_t* y, const int32_t* lod,
+                float* const out[4], int lanes) {
+    if (!texture.image) return zero(out, lanes);
+    const Image& image = *texture.image;
+    for (int i = 0; i < lanes; ++i) {
         const int64_t mip = static_cast<int64_t>(texture.mostDetailedMip) + lod[i];
         const bool inside = mip >= 0 && mip < image.mipLevels && x[i] >= 0 && y[i] >= 0 &&
                             static_cast<uint32_t>(x[i]) < image.mipWidth(static_cast<uint32_t>(mip)) &&
@@ -197,13 +212,13 @@ const ShaderResource& Bindings::resource(uint32_t texture) const {
 }
 
 void Bindings::sample(uint32_t texture, uint32_t sampler, const float* lod, const float* u, const float* v,
-                      float* const out[4]) const {
-    sampleLanes(resource(texture), samplers_[sampler < samplers_.size() ? sampler : 0], lod, u, v, out);
+                      float* const out[4], int lanes) const {
+    sampleLanes(resource(texture), samplers_[sampler < samplers_.size() ? sampler : 0], lod, u, v, out, lanes);
 }
 
 void Bindings::fetch(uint32_t texture, const int32_t* x, const int32_t* y, const int32_t* lod,
-                     float* const out[4]) const {
-    fetchLanes(resource(texture), x, y, lod, out);
+                     float* const out[4], int lanes) const {
+    fetchLanes(resource(texture), x, y, lod, out, lanes);
 }
 
 }  // namespace winsim::gpu

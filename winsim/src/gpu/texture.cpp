@@ -52,20 +52,6 @@ void store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
 
 }  // namespace
 
-uint32_t bytesPerPixel(Format format) {
-    switch (format) {
-        case Format::Rgba32Float: return 16;
-        case Format::Rgba16Float:
-        case Format::Rgba16Unorm: return 8;
-        case Format::Rgb10A2Unorm:
-        case Format::Rgba8Unorm:
-        case Format::Bgra8Unorm:
-        case Format::R32Float: return 4;
-        case Format::R8Unorm: return 1;
-        default: return 0;
-    }
-}
-
 Float4 decodePixel(Format format, const uint8_t* p) {
     switch (format) {
         case Format::Rgba32Float: {

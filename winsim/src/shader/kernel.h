@@ -7,7 +7,7 @@
 #include <cstddef>
 
 #include "shader/code.h"
-#include "shader/lanes.h"
+#include "shader/lanes_maths.h"
 
 namespace winsim::shader::kernel {
 inline namespace WINSIM_ISA_NAMESPACE {

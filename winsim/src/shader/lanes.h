@@ -1,7 +1,8 @@
-// Values of 16 shader invocations side by side (structure of arrays), and the vectorised maths
-// the interpreter runs on them. Booleans are lane masks: all bits set for true, zero for false.
+// Values of 16 shader invocations side by side (structure of arrays), and the vector helpers the
+// interpreter and the back-end's kernels run on them (the float maths is in lanes_maths.h).
+// Booleans are lane masks: all bits set for true, zero for false.
 //
-// The maths is written once for any vector of floats V (GCC and clang vector extensions): 4 lanes
+// The helpers are written once for any vector of floats V (GCC and clang vector extensions): 4 lanes
 // (every x86-64 processor), 8 (a translation unit built for AVX2) or 16 (one built for AVX-512).
 // Compilers lower generic vectors wider than the hardware badly, so each build uses its native
 // width and runs a 16-lane value in chunks. Every width computes the same bits.
@@ -152,8 +153,8 @@ WINSIM_LANES_INLINE bool anyTrue(IntOf<V> mask) {
 }
 
 // IEEE half floats to floats. Without F16C: the 15 low bits shifted into place and rebased by
-// 2^112 (exact for normals, subnormals and zero), infinities and NaNs forced to exponent 255 and
-// NaNs made quiet, as the processor's conversion does.
+// 2^112 (exact for normals, subnormals and zero), infinities and NaNs (rarely met: one test)
+// forced to exponent 255 and NaNs made quiet, as the processor's conversion does.
 template <class V>
 WINSIM_LANES_INLINE V halvesToFloats(HalvesOf<V> h) {
 #ifdef __F16C__
@@ -167,12 +168,42 @@ WINSIM_LANES_INLINE V halvesToFloats(HalvesOf<V> h) {
     }
 #endif
     typedef UintOf<V> U;
+    typedef IntOf<V> I;
     const U wide = __builtin_convertvector(h, U);
-    const U magnitude = (wide & 0x7FFFu) << 13;
+    const I magnitude = reinterpret_cast<I>((wide & 0x7FFFu) << 13);  // below 2^28: signed comparisons do
     U bits = reinterpret_cast<U>(reinterpret_cast<V>(magnitude) * 5.192296858534828e33f);  // 2^112
-    bits = magnitude >= (0x7C00u << 13) ? bits | 0x7F800000u : bits;
-    bits = magnitude > (0x7C00u << 13) ? bits | 0x00400000u : bits;
+    const I special = magnitude >= (0x7C00 << 13);
+    if (anyTrue<V>(special)) {
+        bits |= reinterpret_cast<U>(special) & 0x7F800000u;
+        bits |= reinterpret_cast<U>(magnitude > (0x7C00 << 13)) & 0x00400000u;
+    }
     return reinterpret_cast<V>(bits | (wide & 0x8000u) << 16);
+}
+
+// halvesToFloats of two vectors' worth of halves (two channels of as many texels as V has lanes).
+// With four lanes and no F16C the eight 16-bit fields are masked and tested together, and
+// widened straight into place by interleaving them with zeros.
+template <class V>
+WINSIM_LANES_INLINE void halfPairToFloats(const HalvesOf<V> h[2], V out[2]) {
+#ifndef __F16C__
+    if constexpr (sizeof(V) == 16) {
+        __m128i all;
+        __builtin_memcpy(&all, h, sizeof all);
+        const __m128i magnitude = _mm_and_si128(all, _mm_set1_epi16(0x7FFF));
+        if (!_mm_movemask_epi8(_mm_cmpgt_epi16(magnitude, _mm_set1_epi16(0x7BFF)))) {  // no infinity or NaN
+            const __m128i zero = _mm_setzero_si128(), sign = _mm_xor_si128(all, magnitude);
+            const __m128i magnitudes[2] = {_mm_unpacklo_epi16(zero, magnitude), _mm_unpackhi_epi16(zero, magnitude)};
+            const __m128i signs[2] = {_mm_unpacklo_epi16(zero, sign), _mm_unpackhi_epi16(zero, sign)};
+            for (int k = 0; k < 2; ++k) {
+                const __m128 f = _mm_mul_ps(_mm_castsi128_ps(_mm_srli_epi32(magnitudes[k], 3)), _mm_set1_ps(5.192296858534828e33f));
+                out[k] = reinterpret_cast<V>(_mm_or_ps(f, _mm_castsi128_ps(signs[k])));
+            }
+            return;
+        }
+    }
+#endif
+    out[0] = halvesToFloats<V>(h[0]);
+    out[1] = halvesToFloats<V>(h[1]);
 }
 
 // splitTexels below with SSE2 shuffles, four texels at a time.
@@ -257,81 +288,6 @@ WINSIM_LANES_INLINE UintOf<V> averageBytes(UintOf<V> a, UintOf<V> b) {
 #ifdef __AVX512BW__
     else if constexpr (sizeof(V) == 64) return reinterpret_cast<UintOf<V>>(_mm512_avg_epu8(reinterpret_cast<__m512i>(a), reinterpret_cast<__m512i>(b)));
 #endif
-}
-
-// Exact for |x| < 2^31; larger magnitudes are integers already.
-template <class V>
-WINSIM_LANES_INLINE V vtrunc(V x) {
-    const V t = __builtin_convertvector(__builtin_convertvector(x, IntOf<V>), V);
-    return select<V>(asFloat<V>(asInt(x) & 0x7FFFFFFF) < 2147483648.0f, t, x);
-}
-
-template <class V>
-WINSIM_LANES_INLINE V vfloor(V x) {
-    const V t = vtrunc(x);
-    return t - select<V>(t > x, splat<V>(1.0f), splat<V>(0.0f));
-}
-
-// Round half to even, through the 2^23 trick on the magnitude.
-template <class V>
-WINSIM_LANES_INLINE V vround(V x) {
-    const V ax = asFloat<V>(asInt(x) & 0x7FFFFFFF);
-    const V r = select<V>(ax < 8388608.0f, (ax + 8388608.0f) - 8388608.0f, ax);
-    return asFloat<V>(asInt(r) | (asInt(x) & static_cast<int32_t>(0x80000000u)));
-}
-
-// 2^x with a degree-6 polynomial on [-0.5, 0.5] (relative error about 2e-7). The integer part
-// comes from the 1.5 x 2^23 rounding trick; the scale 2^n is applied in two halves so that
-// n = -150 (which rounds to 0) and n = 128 (infinity) stay in range.
-template <class V>
-WINSIM_LANES_INLINE V vexp2(V x) {
-    x = vmin(vmax(x, splat<V>(-150.0f)), splat<V>(128.0f));
-    const V shifted = x + 12582912.0f;
-    const V n = shifted - 12582912.0f;
-    const IntOf<V> ni = asInt(shifted) - 0x4B400000;
-    const V f = x - n;
-    // Estrin's scheme: short dependency chains, as the loop runs one operation at a time.
-    const V f2 = f * f;
-    const V low = (1.0f + 6.931472028550421e-1f * f) + (2.402264791363012e-1f + 5.550332471162809e-2f * f) * f2;
-    const V high = (9.618437357674640e-3f + 1.339887440266574e-3f * f) + 1.535336188319500e-4f * f2;
-    const V p = low + high * (f2 * f2);
-    const IntOf<V> half = ni >> 1;
-    return p * asFloat<V>((half + 127) << 23) * asFloat<V>((ni - half + 127) << 23);
-}
-
-// log2(x): exponent plus a polynomial for the mantissa in [sqrt(1/2), sqrt(2)). Subnormals count
-// as zero (as shader arithmetic flushes them); zero gives -inf, +inf gives +inf, negative
-// numbers and NaN give NaN.
-template <class V>
-WINSIM_LANES_INLINE V vlog2(V x) {
-    const IntOf<V> bits = asInt(x);
-    IntOf<V> e = ((bits >> 23) & 0xFF) - 127;
-    V m = asFloat<V>((bits & 0x007FFFFF) | 0x3F800000);  // [1, 2)
-    const IntOf<V> big = m > 1.41421356f;
-    m = select<V>(big, m * 0.5f, m);
-    e = e - big;  // big is -1 where true
-    const V z = m - 1.0f;
-    const V z2 = z * z;
-    const V z4 = z2 * z2;
-    const V r0 = (3.3333331174e-1f - 2.4999993993e-1f * z) + (2.0000714765e-1f - 1.6668057665e-1f * z) * z2;
-    const V r1 = (1.4249322787e-1f - 1.2420140846e-1f * z) + (1.1676998740e-1f - 1.1514610310e-1f * z) * z2;
-    const V p = (r0 + r1 * z4) + 7.0376836292e-2f * (z4 * z4);
-    const V ln = (z - 0.5f * z2) + p * (z * z2);
-    V r = ln * 1.44269504088896f + __builtin_convertvector(e, V);
-    // Anything but a positive normal number, rarely met: one test for all of them.
-    if (anyTrue<V>(reinterpret_cast<IntOf<V>>(asUint(x) - 0x00800000u >= 0x7F000000u))) {
-        r = select<V>(x < 1.17549435e-38f, splat<V>(-__builtin_inff()), r);
-        r = select<V>(bits == 0x7F800000, x, r);
-        r = select<V>((x < 0.0f) | (x != x), splat<V>(__builtin_nanf("")), r);
-    }
-    return r;
-}
-
-// pow as exp2(y * log2(x)): pow(0, y > 0) = 0 and pow(1, y) = 1 fall out exactly; pow(x, 0) is 1.
-template <class V>
-WINSIM_LANES_INLINE V vpow(V x, V y) {
-    const V r = vexp2(y * vlog2(x));
-    return anyTrue<V>(y == 0.0f) ? select<V>(y == 0.0f, splat<V>(1.0f), r) : r;
 }
 
 }  // namespace WINSIM_ISA_NAMESPACE

@@ -40,11 +40,13 @@ public:
 private:
     void execute(int groups);
     void sample(const Op& op, int groups);
+    void readTexels(const Op& op, int group, int lanes, float* const out[4]) const;
 
     Program specialised_;
     const Program* program_;
     std::vector<Register> regs_;
     const TextureUnits* units_;
+    bool entryRead_;
 };
 
 // The loop built for wider instruction sets; only for processors that have them (activeIsa).
