@@ -79,7 +79,9 @@ WINSIM_LANES_INLINE V vexp2(V x) {
 // relative error about 3.5e-7 elsewhere; log2(1) is 0.
 template <class V>
 WINSIM_LANES_INLINE V log2Normal(V x) {
-    const IntOf<V> bits = asInt(x);
+    // The sign is dropped, so that no lane's subtraction can overflow: callers replace what a
+    // negative input gives.
+    const IntOf<V> bits = asInt(x) & 0x7FFFFFFF;
     const IntOf<V> e = (bits - 0x3F3504F3) >> 23;
     const V m = asFloat<V>(bits - (e << 23));
     const V s = (m - 1.0f) / (m + 1.0f);
