@@ -239,7 +239,7 @@ TEST(IsaPathsTest, MipsAgreeBitForBitAndRoundToNearest) {
         for (uint32_t mip = 0; mip + 1 < apart->mipLevels; ++mip) winsim::gpu::generateMips(*apart, mip, mip + 1);
         EXPECT_TRUE(bytesOf(*apart) == results[0]) << width << "x" << height;
         for (uint32_t mip = 1; mip < apart->mipLevels; ++mip)
-            EXPECT_TRUE(filteredLevel(*apart, mip) == apart->mips[mip]) << width << "x" << height << " level " << mip;
+            EXPECT_TRUE(std::ranges::equal(filteredLevel(*apart, mip), apart->mips[mip])) << width << "x" << height << " level " << mip;
     }
     // Level 1 of an even image on every path: (a + b + c + d + 2) >> 2 of each channel.
     onEachPath([] {

@@ -26,7 +26,7 @@ TEST(Desktop, VersionsFollowTheRateAndPresentedImages) {
     EXPECT_EQ(desktop.version(t0 + 350ms), 4u);
     auto img = image(DXGI_FORMAT_B8G8R8A8_UNORM, 2, 2);
     desktop.render(img, 4, 1.0f);
-    EXPECT_EQ(img.mips[0], std::vector<uint8_t>(16, 7));
+    EXPECT_EQ(std::vector<uint8_t>(img.mips[0].begin(), img.mips[0].end()), std::vector<uint8_t>(16, 7));
 
     desktop.setRate(0.0, t0 + 400ms);
     EXPECT_EQ(desktop.version(t0 + 10s), 4u);

@@ -130,16 +130,16 @@ uint64_t textureBytes(Format format, uint32_t width, uint32_t height, uint32_t m
     return total;
 }
 
-std::shared_ptr<Image> makeImage(const TextureDesc& desc, std::shared_ptr<Allocation> allocation) {
+std::shared_ptr<Image> makeImage(const TextureDesc& desc, std::shared_ptr<Allocation> allocation, Contents contents) {
     auto image = std::make_shared<Image>();
     image->format = desc.format;
     image->width = desc.width;
     image->height = desc.height;
     image->mipLevels = desc.mipLevels;
     image->allocation = std::move(allocation);
-    image->mips.resize(desc.mipLevels);
+    image->mips.reserve(desc.mipLevels);
     for (uint32_t mip = 0; mip < desc.mipLevels; ++mip)
-        image->mips[mip].assign(static_cast<size_t>(image->rowPitch(mip)) * image->mipHeight(mip), 0);
+        image->mips.emplace_back(static_cast<size_t>(image->rowPitch(mip)) * image->mipHeight(mip), contents);
     return image;
 }
 

@@ -7,6 +7,7 @@
 
 #include "gpu/format.h"
 #include "gpu/ledger.h"
+#include "gpu/pixels.h"
 
 namespace winsim::gpu {
 
@@ -35,7 +36,7 @@ struct Image {
     uint32_t width = 0;
     uint32_t height = 0;
     uint32_t mipLevels = 1;
-    std::vector<std::vector<uint8_t>> mips;
+    std::vector<Pixels> mips;
     std::shared_ptr<Allocation> allocation;
     // Held by each operation on the pixels for its whole run: a shared image is worked on by the
     // queues of several devices (and read back by the CPU), which the real GPU does without
@@ -59,9 +60,11 @@ struct Image {
 // rows), before the 64 KiB rounding.
 uint64_t textureBytes(Format format, uint32_t width, uint32_t height, uint32_t mipLevels);
 
-// A zeroed image of `desc` over `allocation`, which may be shared with other images (a
-// duplication's frames share its one desktop surface) or null (an image nobody charges for).
-std::shared_ptr<Image> makeImage(const TextureDesc& desc, std::shared_ptr<Allocation> allocation);
+// An image of `desc` over `allocation`, which may be shared with other images (a duplication's
+// frames share its one desktop surface) or null (an image nobody charges for). Zeroed, unless
+// the caller writes every pixel of every level before anything reads it.
+std::shared_ptr<Image> makeImage(const TextureDesc& desc, std::shared_ptr<Allocation> allocation,
+                                 Contents contents = Contents::Zeroed);
 // A zeroed image of `desc` with an allocation of its own charged to `ledger`; null when the
 // ledger is full.
 std::shared_ptr<Image> allocateImage(std::shared_ptr<Ledger> ledger, const TextureDesc& desc);

@@ -47,7 +47,8 @@ std::shared_ptr<FrameImages::Slot> FrameImages::freeSlot(const FrameContent& con
 
 std::shared_ptr<FrameImages::Slot> FrameImages::newSlot() const {
     auto slot = std::make_shared<Slot>();
-    slot->image = gpu::makeImage({gpuFormat(format_), width_, height_, 1}, surface_);  // shares the surface
+    // Shares the surface; every slot is rendered whole before anyone sees it.
+    slot->image = gpu::makeImage({gpuFormat(format_), width_, height_, 1}, surface_, gpu::Contents::Undefined);
     return slot;
 }
 
