@@ -19,19 +19,23 @@ constexpr size_t kLarge = size_t{1} << 20;
 
 TEST(PixelHeapTest, AReleasedLevelIsHandedOutAgainZeroed) {
     if (keptPixels().limit == 0) GTEST_SKIP() << "this build keeps no blocks";
-    const size_t size = kLarge + 48;  // a size no other test uses
-    const size_t before = keptPixels().blocks;
-    const uint8_t* first;
-    {
-        Pixels level(size);
-        first = level.data();
-        std::fill(level.begin(), level.end(), uint8_t{0xAB});
+    // Sizes no other test uses: one from malloc, one mapped on its own (not a whole number of
+    // huge pages).
+    for (const size_t size : {kLarge + 48, 5 * kLarge + 12}) {
+        const size_t before = keptPixels().blocks;
+        const uint8_t* first;
+        {
+            Pixels level(size);
+            ASSERT_TRUE(std::all_of(level.begin(), level.end(), [](uint8_t b) { return b == 0; })) << size;
+            first = level.data();
+            std::fill(level.begin(), level.end(), uint8_t{0xAB});
+        }
+        EXPECT_EQ(keptPixels().blocks, before + 1) << size;
+        Pixels again(size);
+        EXPECT_EQ(again.data(), first) << size;  // the same block, without new pages
+        EXPECT_EQ(keptPixels().blocks, before) << size;
+        EXPECT_TRUE(std::all_of(again.begin(), again.end(), [](uint8_t b) { return b == 0; })) << size;
     }
-    EXPECT_EQ(keptPixels().blocks, before + 1);
-    Pixels again(size);
-    EXPECT_EQ(again.data(), first);  // the same block, without new pages
-    EXPECT_EQ(keptPixels().blocks, before);
-    EXPECT_TRUE(std::all_of(again.begin(), again.end(), [](uint8_t b) { return b == 0; }));
 }
 
 TEST(PixelHeapTest, CopiesAreDeepAndMovesLeaveNothingBehind) {

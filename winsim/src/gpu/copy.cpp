@@ -3,43 +3,16 @@
 #include <mutex>
 #include <shared_mutex>
 
-#if defined(__SSE2__)
-#include <immintrin.h>
-#endif
-
 #include "gpu/ops.h"
+#include "gpu/stream.h"
 
 namespace winsim::gpu {
 namespace {
 
-// From this size on a copy streams its destination past the caches: a whole ring slot or desktop
-// image is not read back by the copying thread, so the reads for ownership of its lines are work
-// for nothing. Smaller copies (cursor shapes, rows of a region) keep their lines cached.
-constexpr size_t kStreamBytes = size_t{1} << 20;
-
 // `bytes` from `from` to `to`, which must not overlap.
 void copyBytes(uint8_t* to, const uint8_t* from, size_t bytes) {
-#if defined(__SSE2__)
-    if (bytes >= kStreamBytes) {
-        const size_t head = (16 - reinterpret_cast<uintptr_t>(to) % 16) % 16;  // to the first aligned line
-        std::memcpy(to, from, head);
-        size_t at = head;
-        for (; at + 64 <= bytes; at += 64) {
-            const auto* in = reinterpret_cast<const __m128i*>(from + at);
-            auto* out = reinterpret_cast<__m128i*>(to + at);
-            const __m128i a = _mm_loadu_si128(in), b = _mm_loadu_si128(in + 1), c = _mm_loadu_si128(in + 2),
-                          d = _mm_loadu_si128(in + 3);
-            _mm_stream_si128(out, a);
-            _mm_stream_si128(out + 1, b);
-            _mm_stream_si128(out + 2, c);
-            _mm_stream_si128(out + 3, d);
-        }
-        _mm_sfence();  // the streamed stores are ordered before whatever the queue does next
-        std::memcpy(to + at, from + at, bytes - at);
-        return;
-    }
-#endif
-    std::memcpy(to, from, bytes);
+    if (bytes >= kStreamBytes) streamCopy(to, from, bytes);
+    else std::memcpy(to, from, bytes);
 }
 
 }  // namespace

@@ -68,11 +68,15 @@ void filterColumns(const uint8_t* const rows[3], const uint16_t w[3], std::vecto
     const __m128i zero = _mm_setzero_si128();
     const __m128i w0 = _mm_set1_epi16(static_cast<int16_t>(w[0])), w1 = _mm_set1_epi16(static_cast<int16_t>(w[1])),
                   w2 = _mm_set1_epi16(static_cast<int16_t>(w[2]));
-    const auto load = [&](int j) { return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(rows[j] + i)), zero); };
-    for (; i + 8 <= column.size(); i += 8) {
-        const __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(load(0), w0), _mm_mullo_epi16(load(1), w1)),
-                                          _mm_mullo_epi16(load(2), w2));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(column.data() + i), sum);
+    const auto weigh = [&](__m128i a, __m128i b, __m128i c) {
+        return _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(a, w0), _mm_mullo_epi16(b, w1)), _mm_mullo_epi16(c, w2));
+    };
+    const auto load = [&](int j) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[j] + i)); };
+    for (; i + 16 <= column.size(); i += 16) {
+        const __m128i a = load(0), b = load(1), c = load(2);
+        auto* out = reinterpret_cast<__m128i*>(column.data() + i);
+        _mm_storeu_si128(out, weigh(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero), _mm_unpacklo_epi8(c, zero)));
+        _mm_storeu_si128(out + 1, weigh(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero), _mm_unpackhi_epi8(c, zero)));
     }
 #endif
     for (; i < column.size(); ++i) column[i] = static_cast<uint16_t>(w[0] * rows[0][i] + w[1] * rows[1][i] + w[2] * rows[2][i]);
