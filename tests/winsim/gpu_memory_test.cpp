@@ -53,7 +53,7 @@ TEST(PixelHeapTest, CopiesAreDeepAndMovesLeaveNothingBehind) {
     EXPECT_TRUE(std::equal(a.begin(), a.end(), smaller.begin(), smaller.end()));
 
     Pixels moved = std::move(a);
-    EXPECT_EQ(a.size(), 0u);  // NOLINT(bugprone-use-after-move): a moved-from level is empty
+    EXPECT_EQ(a.size(), 0u);  // a moved-from level is empty, and its destructor gives nothing back
     EXPECT_EQ(moved[1], 1);
 }
 

@@ -49,7 +49,7 @@ uint8_t* mapBlock(size_t size) {
     auto* start = static_cast<uint8_t*>(area);
     const size_t head = (kHugePage - reinterpret_cast<uintptr_t>(start) % kHugePage) % kHugePage;
     if (head) munmap(start, head);
-    if (kHugePage - head) munmap(start + head + length, kHugePage - head);
+    munmap(start + head + length, kHugePage - head);
 #if defined(MADV_HUGEPAGE)
     madvise(start + head, length, MADV_HUGEPAGE);  // advice: refused, the block works all the same
 #endif
@@ -118,13 +118,13 @@ Heap& heap() {
 
 Pixels::Pixels(size_t size, Contents contents) : data_(size ? heap().take(size, contents) : nullptr), size_(size) {}
 
-Pixels::Pixels(const Pixels& other) : Pixels(other.size_) {
+Pixels::Pixels(const Pixels& other) : Pixels(other.size_, Contents::Undefined) {
     if (size_) std::memcpy(data_, other.data_, size_);
 }
 
 Pixels& Pixels::operator=(const Pixels& other) {
     if (this == &other) return *this;
-    if (size_ != other.size_) *this = Pixels(other.size_);
+    if (size_ != other.size_) *this = Pixels(other.size_, Contents::Undefined);
     if (size_) std::memcpy(data_, other.data_, size_);
     return *this;
 }

@@ -7,7 +7,6 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <span>
 
 namespace winsim::gpu {
 
@@ -32,7 +31,6 @@ public:
     const uint8_t* end() const { return data_ + size_; }
     uint8_t& operator[](size_t i) { return data_[i]; }
     const uint8_t& operator[](size_t i) const { return data_[i]; }
-    operator std::span<const uint8_t>() const { return {data_, size_}; }
 
 private:
     uint8_t* data_ = nullptr;
