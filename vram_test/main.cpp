@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "console.h"
 #include "report.h"
 #include "velda/duplication_source.h"
 
@@ -64,6 +65,7 @@ int countOutputs(IDXGIAdapter1* adapter, ComPtr<IDXGIOutput>& last) {
 
 int main(int argc, char** argv) {
     std::setbuf(stdout, nullptr);
+    const vram::Utf8Console console;
     const vram::Arguments args = vram::parseArguments(argc, argv);
 
     ComPtr<IDXGIFactory4> factory;

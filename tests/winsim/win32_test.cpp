@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 // Older SDK headers (mingw-w64's among them) lack DXGI's facility code.
 #ifndef FACILITY_DXGI
 #define FACILITY_DXGI 0x87a
@@ -62,6 +64,39 @@ TEST(Win32, ZeroMemoryAndCountof) {
     for (const RECT& r : rects) EXPECT_EQ(r.left | r.top | r.right | r.bottom, 0);
     OutputDebugStringA("");  // debugger output goes to standard error; nothing to see here
     OutputDebugStringW(L"");
+}
+
+// A callback's signature is fixed; what it does not use is marked so, const and references too.
+int callbackUsingOnlyItsFirst(int used, const RECT& unusedRect, const DWORD unusedFlags, void* unusedContext) {
+    UNREFERENCED_PARAMETER(unusedRect);
+    UNREFERENCED_PARAMETER(unusedFlags);
+    UNREFERENCED_PARAMETER(unusedContext);
+    return used * 2;
+}
+
+TEST(Win32, UnreferencedParameterCompilesWithoutWarningsAndChangesNothing) {
+    EXPECT_EQ(callbackUsingOnlyItsFirst(21, RECT{}, 0, nullptr), 42);
+}
+
+TEST(Win32, AlertableWaitsEndAsPlainWaitsDo) {
+    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(WaitForSingleObjectEx(event, 0, TRUE), WAIT_TIMEOUT);
+    ASSERT_TRUE(SetEvent(event));
+    EXPECT_EQ(WaitForSingleObjectEx(event, 0, FALSE), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObjectEx(event, 0, TRUE), WAIT_TIMEOUT);  // the wait reset the auto-reset event
+
+    // An alertable wait without end returns when another thread signals the event.
+    std::thread setter([event] {
+        Sleep(20);
+        SetEvent(event);
+    });
+    EXPECT_EQ(WaitForSingleObjectEx(event, INFINITE, TRUE), WAIT_OBJECT_0);
+    setter.join();
+
+    ASSERT_TRUE(CloseHandle(event));
+    EXPECT_EQ(WaitForSingleObjectEx(event, 0, TRUE), WAIT_FAILED);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <wrl/client.h>
 
 #include <map>
+#include <type_traits>
 
 #include "support/winsim_fixture.h"
 
@@ -94,6 +95,54 @@ TEST_F(ComPtrTest, AttachDetachSwapAndComparisons) {
     ComPtr<IDXGIAdapter> moved = std::move(a);
     EXPECT_FALSE(a);
     EXPECT_EQ(moved, widened);
+}
+
+// A ComPtr is tested as a pointer is: it converts to bool wherever a bool is wanted, and to no
+// integer or pointer.
+static_assert(std::is_convertible_v<ComPtr<IDXGIAdapter>, bool>);
+static_assert(!std::is_convertible_v<ComPtr<IDXGIAdapter>, int>);
+static_assert(!std::is_convertible_v<ComPtr<IDXGIAdapter>, long long>);
+static_assert(!std::is_convertible_v<ComPtr<IDXGIAdapter>, double>);
+static_assert(!std::is_convertible_v<ComPtr<IDXGIAdapter>, void*>);
+static_assert(!std::is_convertible_v<ComPtr<IDXGIAdapter>, IDXGIAdapter*>);
+static_assert(!std::is_constructible_v<int, ComPtr<IDXGIAdapter>>);
+static_assert(!std::is_constructible_v<IUnknown*, ComPtr<IDXGIAdapter>>);
+static_assert(!std::is_convertible_v<ComPtr<IDXGIAdapter>, ComPtr<IDXGIOutput>>);
+
+int countIfHeld(bool held) { return held ? 1 : 0; }
+
+TEST_F(ComPtrTest, TestsAsABooleanAsWindowsCodeWritesIt) {
+    ComPtr<IDXGIFactory1> factory;
+    ASSERT_EQ(CreateDXGIFactory1(IID_PPV_ARGS(&factory)), S_OK);
+    ComPtr<IDXGIAdapter1> held, empty;
+    ASSERT_EQ(factory->EnumAdapters1(0, &held), S_OK);
+
+    bool ok = held;
+    const bool none = empty;
+    EXPECT_TRUE(ok);
+    EXPECT_FALSE(none);
+    EXPECT_TRUE(held && factory);
+    EXPECT_FALSE(held && empty);
+    EXPECT_TRUE(empty || held);
+    EXPECT_TRUE(!empty);
+    EXPECT_FALSE(!held);
+    EXPECT_EQ(held ? 1 : 2, 1);
+    EXPECT_EQ(empty ? 1 : 2, 2);
+    EXPECT_EQ(countIfHeld(held) + countIfHeld(empty), 1);
+    if (!empty) ok = false;
+    EXPECT_FALSE(ok);
+
+    // Comparisons keep comparing pointers, not truth values: two held ComPtrs of different
+    // objects are unequal though both test true.
+    ComPtr<IDXGIFactory1> otherFactory;
+    ASSERT_EQ(CreateDXGIFactory1(IID_PPV_ARGS(&otherFactory)), S_OK);
+    ComPtr<IDXGIAdapter1> other;
+    ASSERT_EQ(otherFactory->EnumAdapters1(0, &other), S_OK);
+    EXPECT_TRUE(held && other);
+    EXPECT_NE(held.Get(), other.Get());
+    EXPECT_FALSE(held == other);
+    EXPECT_TRUE(held != other);
+    EXPECT_TRUE(empty == nullptr && held != nullptr);
 }
 
 TEST(Uuidof, NamesTheInterfaceOfATypeOrAnExpression) {

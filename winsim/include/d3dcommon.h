@@ -46,4 +46,20 @@ struct D3D_SHADER_MACRO {
     LPCSTR Definition;
 };
 
-struct ID3DInclude;
+// Where a #include names its file: in quotes (local) or in angle brackets (system).
+enum D3D_INCLUDE_TYPE {
+    D3D_INCLUDE_LOCAL = 0,
+    D3D_INCLUDE_SYSTEM = 1,
+    D3D10_INCLUDE_LOCAL = D3D_INCLUDE_LOCAL,
+    D3D10_INCLUDE_SYSTEM = D3D_INCLUDE_SYSTEM,
+    D3D_INCLUDE_FORCE_DWORD = 0x7fffffff
+};
+
+// The compiler's hook for #include: Open hands over a file's text, which stays valid until the
+// compiler calls Close with it. Not a COM interface: no IUnknown, no reference count.
+struct ID3DInclude {
+    virtual HRESULT STDMETHODCALLTYPE Open(D3D_INCLUDE_TYPE IncludeType, LPCSTR pFileName, LPCVOID pParentData,
+                                           LPCVOID* ppData, UINT* pBytes) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Close(LPCVOID pData) = 0;
+};
+using ID3D10Include = ID3DInclude;

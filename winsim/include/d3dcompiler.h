@@ -10,6 +10,11 @@
 #define D3DCOMPILE_ENABLE_STRICTNESS (1 << 11)
 #define D3DCOMPILE_OPTIMIZATION_LEVEL3 (1 << 15)
 
+// The compiler's own include handler: files named by #include are read relative to the directory
+// of the including file (for the source itself, the directory of pSourceName), then relative to
+// the current directory.
+#define D3D_COMPILE_STANDARD_FILE_INCLUDE ((ID3DInclude*)(UINT_PTR)1)
+
 HRESULT WINAPI D3DCompile(LPCVOID pSrcData, SIZE_T SrcDataSize, LPCSTR pSourceName, const D3D_SHADER_MACRO* pDefines,
                           ID3DInclude* pInclude, LPCSTR pEntrypoint, LPCSTR pTarget, UINT Flags1, UINT Flags2,
                           ID3DBlob** ppCode, ID3DBlob** ppErrorMsgs);

@@ -7,6 +7,7 @@
 #define INFINITE 0xFFFFFFFFu
 #define WAIT_OBJECT_0 0x00000000u
 #define WAIT_ABANDONED 0x00000080u
+#define WAIT_IO_COMPLETION 0x000000C0u
 #define WAIT_TIMEOUT 0x00000102u
 #define WAIT_FAILED 0xFFFFFFFFu
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
@@ -31,9 +32,13 @@ HANDLE WINAPI CreateEventExA(LPSECURITY_ATTRIBUTES attributes, LPCSTR name, DWOR
 BOOL WINAPI SetEvent(HANDLE event);
 BOOL WINAPI ResetEvent(HANDLE event);
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+// As WaitForSingleObject. winsim queues no asynchronous procedure calls, so an alertable wait
+// never returns WAIT_IO_COMPLETION.
+DWORD WINAPI WaitForSingleObjectEx(HANDLE handle, DWORD milliseconds, BOOL alertable);
 BOOL WINAPI CloseHandle(HANDLE handle);
 void WINAPI Sleep(DWORD milliseconds);
 DWORD WINAPI GetLastError();
+void WINAPI SetLastError(DWORD error);
 
 // The performance counter, in ticks of QueryPerformanceFrequency (10 MHz): the clock of the
 // time stamps in a duplication's frame information.

@@ -43,6 +43,15 @@ private:
     T* ptr_;
 };
 
+// What a ComPtr converts to when it is tested: a pointer to a member of a type nobody else has,
+// null when the ComPtr is empty. Such a pointer converts to bool wherever a bool is wanted
+// (`bool ok = p;`, `if (p && ...)`, `!p`, `p ? a : b`) but never to an integer or to another
+// pointer, which a plain `operator bool` or `operator T*` would allow.
+struct BoolStruct {
+    int Member;
+};
+using BoolType = int BoolStruct::*;
+
 }  // namespace Details
 
 template <class T>
@@ -96,7 +105,7 @@ public:
 
     T* Get() const noexcept { return ptr_; }
     T* operator->() const noexcept { return ptr_; }
-    explicit operator bool() const noexcept { return ptr_ != nullptr; }
+    operator Details::BoolType() const noexcept { return ptr_ ? &Details::BoolStruct::Member : nullptr; }
     Details::ComPtrRef<ComPtr> operator&() noexcept { return Details::ComPtrRef<ComPtr>(this); }
     T* const* operator&() const noexcept { return &ptr_; }
     T* const* GetAddressOf() const noexcept { return &ptr_; }

@@ -11,6 +11,7 @@
 #include <glslang/SPIRV/GlslangToSpv.h>
 
 #include "compiler/blob.h"
+#include "compiler/includer.h"
 #include "machine/faults.h"
 #include "shader/blob_format.h"
 #include "shader/spirv.h"
@@ -47,11 +48,21 @@ void initialiseOnce() {
     std::call_once(once, [] { glslang::InitializeProcess(); });
 }
 
-Outcome runGlslang(const char* source, int length, const std::string& defines, const char* entry,
-                   EShLanguage language) {
+struct Source {
+    const char* text;
+    int length;
+    const char* name;  // pSourceName: named in the messages and where #include starts looking
+    ID3DInclude* include;
+};
+
+Outcome runGlslang(const Source& source, const std::string& defines, const char* entry, EShLanguage language) {
     Outcome out;
     glslang::TShader shader(language);
-    shader.setStringsWithLengths(&source, &length, 1);
+    if (source.name) {
+        shader.setStringsWithLengthsAndNames(&source.text, &source.length, &source.name, 1);
+    } else {
+        shader.setStringsWithLengths(&source.text, &source.length, 1);
+    }
     shader.setPreamble(defines.c_str());
     shader.setEntryPoint(entry);
     shader.setSourceEntryPoint(entry);
@@ -61,7 +72,8 @@ Outcome runGlslang(const char* source, int length, const std::string& defines, c
     shader.setEnvTargetHlslFunctionality1();
     const auto messages = static_cast<EShMessages>(EShMsgSpvRules | EShMsgVulkanRules | EShMsgReadHlsl |
                                                    EShMsgHlslOffsets | EShMsgHlslLegalization);
-    const bool parsed = shader.parse(GetDefaultResources(), 100, false, messages);
+    Includer includer(source.include, source.name, source.text);
+    const bool parsed = shader.parse(GetDefaultResources(), 100, false, messages, includer);
     out.log = shader.getInfoLog();
     if (!parsed) return out;
     glslang::TProgram program;
@@ -105,14 +117,13 @@ HRESULT fail(ID3DBlob** errors, const std::string& text) {
 }  // namespace
 }  // namespace winsim::compiler
 
-HRESULT WINAPI D3DCompile(LPCVOID source, SIZE_T length, LPCSTR, const D3D_SHADER_MACRO* defines,
+HRESULT WINAPI D3DCompile(LPCVOID source, SIZE_T length, LPCSTR sourceName, const D3D_SHADER_MACRO* defines,
                           ID3DInclude* include, LPCSTR entry, LPCSTR target, UINT, UINT, ID3DBlob** code,
                           ID3DBlob** errors) {
     using namespace winsim::compiler;
     if (code) *code = nullptr;
     if (errors) *errors = nullptr;
     if (!source || !entry || !target || !code) return E_INVALIDARG;
-    if (include) return E_NOTIMPL;  // #include is not supported
     if (length > 0x7FFFFFFF) return E_INVALIDARG;
     if (const auto failure = winsim::fault("D3DCompile")) return *failure;
     EShLanguage language;
@@ -123,8 +134,8 @@ HRESULT WINAPI D3DCompile(LPCVOID source, SIZE_T length, LPCSTR, const D3D_SHADE
     {
         std::lock_guard lock(compilerMutex());
         initialiseOnce();
-        outcome = runGlslang(static_cast<const char*>(source), static_cast<int>(length), preamble(defines), entry,
-                             language);
+        const Source input{static_cast<const char*>(source), static_cast<int>(length), sourceName, include};
+        outcome = runGlslang(input, preamble(defines), entry, language);
     }
     if (!outcome.ok) return fail(errors, outcome.log.empty() ? "error: compilation failed\n" : outcome.log);
     std::string reason;

@@ -132,3 +132,5 @@ void WINAPI Sleep(DWORD milliseconds) {
 }
 
 DWORD WINAPI GetLastError() { return winsim::kernel::lastError; }
+
+void WINAPI SetLastError(DWORD error) { winsim::kernel::setLastError(error); }

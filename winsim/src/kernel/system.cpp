@@ -1,4 +1,4 @@
-// Event creation's other spellings, the performance counter, the tick count and debugger output.
+// Event creation's and waiting's other spellings, the performance counter, the tick count and debugger output.
 #include <chrono>
 #include <cstdio>
 
@@ -25,6 +25,13 @@ HANDLE WINAPI CreateEventExW(LPSECURITY_ATTRIBUTES attributes, LPCWSTR name, DWO
 
 HANDLE WINAPI CreateEventExA(LPSECURITY_ATTRIBUTES attributes, LPCSTR, DWORD flags, DWORD access) {
     return CreateEventExW(attributes, nullptr, flags, access);
+}
+
+// An alertable wait returns early only to run asynchronous procedure calls queued to the thread
+// (WAIT_IO_COMPLETION, as the WaitForSingleObjectEx reference describes); winsim queues none, so
+// every wait, alertable or not, ends as WaitForSingleObject's does and shares its fault point.
+DWORD WINAPI WaitForSingleObjectEx(HANDLE handle, DWORD milliseconds, BOOL) {
+    return WaitForSingleObject(handle, milliseconds);
 }
 
 // Ticks of 100 ns of the machine's steady clock, which also stamps the duplications' frames.

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cmath>
 
+#include "machine/manifest.h"
+
 namespace winsim {
 namespace {
 
@@ -37,6 +39,13 @@ bool setProcessDpiContext(intptr_t value, bool fromManifest) {
     if (machine->processDpiSet.exchange(true) && !fromManifest) return false;
     machine->processDpiContext = value;
     return true;
+}
+
+void applyManifestDpiAwareness(Machine& machine) {
+    const intptr_t context = applicationManifestDpiContext();
+    if (!validContext(context)) return;
+    machine.processDpiContext = context;
+    machine.processDpiSet = true;
 }
 
 bool threadIsPerMonitorAware() {

@@ -21,6 +21,10 @@ intptr_t setThreadDpiContext(intptr_t value);
 // False when the process's awareness was already set (by the manifest or an earlier call).
 bool setProcessDpiContext(intptr_t value, bool fromManifest);
 
+// A new process (machine) starts with the awareness its application manifest declares
+// (setApplicationManifest), if it declares one.
+void applyManifestDpiAwareness(Machine& machine);
+
 bool threadIsPerMonitorAware();
 // A desktop point as the calling thread sees it: unchanged for a per-monitor-aware thread, else
 // scaled down about the top-left corner of the monitor it lies on.

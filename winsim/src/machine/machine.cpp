@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "machine/dpi.h"
 #include "winsim/control.h"
 
 namespace winsim {
@@ -62,6 +63,7 @@ Machine::Machine(const MachineConfig& config) : config_(config), created_(Clock:
         adapters_.push_back(std::move(adapter));
     }
     cursor.moving = config.movingCursor;
+    applyManifestDpiAwareness(*this);
     cursor.shape = standardCursor(CursorKind::Color);
     cursor.handle = reinterpret_cast<HCURSOR>(static_cast<uintptr_t>(0x20000));
 }
