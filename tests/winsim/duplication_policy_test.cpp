@@ -21,8 +21,9 @@ protected:
         return config;
     }
 
-    DuplicationRefusal refusal(int deviceAdapter) const {
-        return winsim::duplicationRefusal(machine_, enumerating(), output(),
+    // For an output object enumerated while the monitor had been plugged in `plugIns` times.
+    DuplicationRefusal refusal(int deviceAdapter, uint64_t plugIns = 0) const {
+        return winsim::duplicationRefusal(machine_, enumerating(), output(), plugIns,
                                           *machine_.adapters()[static_cast<size_t>(deviceAdapter)]);
     }
     const winsim::AdapterState& enumerating() const { return *machine_.adapters()[0]; }
@@ -36,7 +37,7 @@ TEST_F(DuplicationPolicyTest, EachRefusalGivesWayOnlyWhenItsCauseGoes) {
     output().current.attached = false;
     machine_.secureDesktop = true;
     output().duplications = 1;
-    machine_.activeDuplications = winsim::kMaxDuplications;
+    machine_.otherDuplicatingProcesses = winsim::kMaxDuplicatingProcesses;
 
     EXPECT_EQ(refusal(0), DuplicationRefusal::OtherAdapter) << "the enumerating adapter does not drive the output";
     EXPECT_EQ(refusal(1), DuplicationRefusal::Detached);
@@ -46,9 +47,34 @@ TEST_F(DuplicationPolicyTest, EachRefusalGivesWayOnlyWhenItsCauseGoes) {
     EXPECT_EQ(refusal(1), DuplicationRefusal::AlreadyDuplicated);
     output().duplications = 0;
     EXPECT_EQ(refusal(1), DuplicationRefusal::LimitReached);
-    machine_.activeDuplications = winsim::kMaxDuplications - 1;
+    machine_.otherDuplicatingProcesses = winsim::kMaxDuplicatingProcesses - 1;
     EXPECT_EQ(refusal(1), DuplicationRefusal::None);
     EXPECT_EQ(refusal(0), DuplicationRefusal::OtherAdapter);
+}
+
+TEST_F(DuplicationPolicyTest, TheLimitCountsProcessesNotDuplications) {
+    auto lock = machine_.lock();
+    machine_.activeDuplications = 7;  // this process's own, of other outputs
+    EXPECT_EQ(refusal(1), DuplicationRefusal::None);
+    machine_.otherDuplicatingProcesses = 9;
+    EXPECT_EQ(refusal(1), DuplicationRefusal::None) << "a process that duplicates is among the four already";
+    machine_.activeDuplications = 0;
+    EXPECT_EQ(refusal(1), DuplicationRefusal::LimitReached);
+}
+
+TEST_F(DuplicationPolicyTest, AnOutputEnumeratedBeforeAnUnplugStaysDetached) {
+    auto lock = machine_.lock();
+    winsim::OutputConfig next = output().current;
+    next.attached = false;
+    output().reconfigure(next);
+    next.attached = true;
+    output().reconfigure(next);
+    ASSERT_EQ(output().plugIns, 1u);
+    EXPECT_EQ(refusal(1, 0), DuplicationRefusal::Detached) << "enumerated before the unplug";
+    EXPECT_EQ(refusal(1, 1), DuplicationRefusal::None) << "enumerated after the monitor came back";
+    next.attached = false;
+    output().reconfigure(next);
+    EXPECT_EQ(refusal(1, 1), DuplicationRefusal::Detached) << "unplugged now";
 }
 
 TEST_F(DuplicationPolicyTest, AnOutputDrivenByAMissingAdapterCannotBeDuplicated) {

@@ -31,7 +31,15 @@ protected:
             for (auto& output : adapter.outputs) output.updateHz = 0;
     }
 
+    // As Microsoft's device-resources templates do, a factory that is no longer current (the
+    // test changed a monitor) gives way to a new one before the outputs are enumerated.
     ComPtr<IDXGIOutput5> output(UINT index) {
+        ComPtr<IDXGIFactory1> factory;
+        EXPECT_EQ(adapter->GetParent(IID_PPV_ARGS(factory.GetAddressOf())), S_OK);
+        if (factory && !factory->IsCurrent()) {
+            EXPECT_EQ(CreateDXGIFactory1(IID_PPV_ARGS(factory.ReleaseAndGetAddressOf())), S_OK);
+            EXPECT_EQ(factory->EnumAdapters1(0, adapter.ReleaseAndGetAddressOf()), S_OK);
+        }
         ComPtr<IDXGIOutput> found;
         ComPtr<IDXGIOutput5> output5;
         EXPECT_EQ(adapter->EnumOutputs(index, found.GetAddressOf()), S_OK);
@@ -167,12 +175,32 @@ protected:
     }
 };
 
-TEST_F(FiveOutputsTest, AtMostFourDuplicationsAtOnce) {
+TEST_F(FiveOutputsTest, TheLimitOfFourCountsProcessesNotDuplications) {
     std::vector<ComPtr<IDXGIOutputDuplication>> held;
-    for (UINT i = 0; i < 4; ++i) held.push_back(duplicate(i));
-    duplicate(4, {}, DXGI_ERROR_NOT_CURRENTLY_AVAILABLE);
-    held.pop_back();
-    EXPECT_NE(duplicate(4), nullptr);
+    for (UINT i = 0; i < 5; ++i) held.push_back(duplicate(i));  // one process, every output
+    held.clear();
+
+    winsim::setOtherDuplicatingProcesses(4);
+    duplicate(0, {}, DXGI_ERROR_NOT_CURRENTLY_AVAILABLE);
+    duplicate(0, {DXGI_FORMAT_B8G8R8A8_UNORM}, DXGI_ERROR_NOT_CURRENTLY_AVAILABLE);
+    winsim::setOtherDuplicatingProcesses(3);
+    held.push_back(duplicate(0));
+    winsim::setOtherDuplicatingProcesses(4);  // a fourth other process started meanwhile
+    for (UINT i = 1; i < 5; ++i) held.push_back(duplicate(i));
+    held.clear();
+    duplicate(0, {}, DXGI_ERROR_NOT_CURRENTLY_AVAILABLE);
+}
+
+class BusyMachineDuplicationTest : public DuplicationTest {
+protected:
+    void adjustMachine(winsim::MachineConfig& config) const override {
+        DuplicationTest::adjustMachine(config);
+        config.otherDuplicatingProcesses = 4;
+    }
+};
+
+TEST_F(BusyMachineDuplicationTest, FourOtherDuplicatingProcessesLeaveNoRoomFromTheStart) {
+    duplicate(1, {}, DXGI_ERROR_NOT_CURRENTLY_AVAILABLE);
 }
 
 class HybridDuplicationTest : public DuplicationTest {
@@ -264,6 +292,41 @@ TEST_F(DuplicationTest, ChangesOfTheOutputCostAccess) {
     std::thread switcher([] { winsim::setOutputMode(0, 1920, 1080, DXGI_FORMAT_B8G8R8A8_UNORM); });
     EXPECT_EQ(acquire(duplication.Get(), 10000).hr, DXGI_ERROR_ACCESS_LOST) << "also while waiting";
     switcher.join();
+}
+
+TEST_F(DuplicationTest, AccessLostWhileAFrameIsHeldIsReportedByEveryFrameCall) {
+    const std::function<void()> changes[] = {
+        [] { winsim::setOutputMode(0, 1280, 720, DXGI_FORMAT_B8G8R8A8_UNORM); },
+        [] { winsim::setSecureDesktop(true); },
+        [] { winsim::removeDevices(0, DXGI_ERROR_DEVICE_REMOVED, 0); },
+    };
+    for (size_t i = 0; i < std::size(changes); ++i) {
+        auto duplication = duplicate(0);
+        ASSERT_NE(duplication, nullptr) << i;
+        Frame frame = acquire(duplication.Get());
+        ASSERT_EQ(frame.hr, S_OK) << i;
+        changes[i]();
+        UINT required = 0;
+        DXGI_OUTDUPL_POINTER_SHAPE_INFO shape{};
+        std::vector<uint8_t> buffer(8192);
+        EXPECT_EQ(duplication->GetFramePointerShape(8192, buffer.data(), &required, &shape), DXGI_ERROR_ACCESS_LOST) << i;
+        EXPECT_EQ(acquire(duplication.Get()).hr, DXGI_ERROR_ACCESS_LOST) << i << ": not INVALID_CALL for the held frame";
+        EXPECT_EQ(duplication->ReleaseFrame(), DXGI_ERROR_ACCESS_LOST) << i;
+        EXPECT_EQ(duplication->ReleaseFrame(), DXGI_ERROR_INVALID_CALL) << i << ": the hold ended all the same";
+        EXPECT_EQ(duplication->GetFramePointerShape(8192, buffer.data(), &required, &shape), DXGI_ERROR_INVALID_CALL) << i;
+        winsim::setSecureDesktop(false);
+        if (i == 2) {  // the fixture's device went with the adapter's: a new one duplicates
+            duplication.Reset();
+            frame.texture.Reset();
+            context4.Reset();
+            device5.Reset();
+            context.Reset();
+            ASSERT_EQ(D3D11CreateDevice(adapter.Get(), D3D_DRIVER_TYPE_UNKNOWN, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION,
+                                        device.ReleaseAndGetAddressOf(), nullptr, context.GetAddressOf()),
+                      S_OK);
+        }
+    }
+    EXPECT_NE(duplicate(0), nullptr);
 }
 
 TEST_F(DuplicationTest, PointerUpdatesReportPositionVisibilityAndShape) {

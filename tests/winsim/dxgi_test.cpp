@@ -1,6 +1,8 @@
 // The DXGI and Direct3D 12 core of winsim: enumeration, descriptions, the ledger, capabilities,
 // faults and the catalogue machines.
 #include <algorithm>
+#include <thread>
+#include <vector>
 
 #include <d3d12.h>
 #include <dxgi1_6.h>
@@ -83,6 +85,68 @@ TEST_F(DxgiTest, LedgerFollowsTheD3D12DeviceAndItsLastReference) {
     second.Reset();
     EXPECT_EQ(winsim::vramUsage(0), 0u);
     EXPECT_EQ(vram->QueryVideoMemoryInfo(1, DXGI_MEMORY_SEGMENT_GROUP_LOCAL, &info), E_INVALIDARG);
+}
+
+TEST_F(DxgiTest, AnAdapterHasOneDirect3D12DeviceAtATime) {
+    ComPtr<ID3D12Device> first, second;
+    ASSERT_EQ(D3D12CreateDevice(adapter0().Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(first.GetAddressOf())), S_OK);
+    ASSERT_EQ(D3D12CreateDevice(adapter0().Get(), D3D_FEATURE_LEVEL_11_0, IID_PPV_ARGS(second.GetAddressOf())), S_OK);
+    EXPECT_EQ(first.Get(), second.Get()) << "the adapter's device, whichever factory found the adapter";
+    EXPECT_EQ(winsim::vramUsage(0), winsim::d3d12DeviceBaselineBytes()) << "charged once";
+    ComPtr<IUnknown> unknown;
+    ASSERT_EQ(D3D12CreateDevice(nullptr, D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(unknown.GetAddressOf())), S_OK);
+    ComPtr<IUnknown> firstUnknown;
+    ASSERT_EQ(first.As(&firstUnknown), S_OK);
+    EXPECT_EQ(unknown.Get(), firstUnknown.Get()) << "through the interface asked for; null is the default adapter";
+    EXPECT_EQ(D3D12CreateDevice(adapter0().Get(), D3D_FEATURE_LEVEL_12_0, __uuidof(IDXGIAdapter),
+                                reinterpret_cast<void**>(unknown.ReleaseAndGetAddressOf())),
+              E_NOINTERFACE);
+    firstUnknown.Reset();
+    first.Reset();
+    second.Reset();
+    EXPECT_EQ(winsim::vramUsage(0), 0u) << "released with its last reference";
+
+    ASSERT_EQ(D3D12CreateDevice(adapter0().Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(first.GetAddressOf())), S_OK);
+    EXPECT_EQ(winsim::vramUsage(0), winsim::d3d12DeviceBaselineBytes()) << "a new device";
+    EXPECT_EQ(first->GetDeviceRemovedReason(), S_OK);
+}
+
+TEST_F(DxgiTest, ARemovedDirect3D12DeviceStaysTheAdaptersUntilReleased) {
+    ComPtr<ID3D12Device> removed, again;
+    ASSERT_EQ(D3D12CreateDevice(adapter0().Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(removed.GetAddressOf())), S_OK);
+    winsim::removeDevices(0, DXGI_ERROR_DEVICE_RESET, 0);
+    ASSERT_EQ(D3D12CreateDevice(adapter0().Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(again.GetAddressOf())), S_OK);
+    EXPECT_EQ(again.Get(), removed.Get());
+    EXPECT_EQ(again->GetDeviceRemovedReason(), DXGI_ERROR_DEVICE_RESET) << "the application must release it first";
+    again.Reset();
+    removed.Reset();
+    ASSERT_EQ(D3D12CreateDevice(adapter0().Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(again.GetAddressOf())), S_OK);
+    EXPECT_EQ(again->GetDeviceRemovedReason(), S_OK);
+}
+
+TEST_F(DxgiTest, ThreadsCreatingDevicesAtOnceShareOne) {
+    constexpr int kThreads = 8;
+    std::vector<ComPtr<ID3D12Device>> devices(kThreads);
+    for (int round = 0; round < 20; ++round) {
+        std::vector<std::thread> threads;
+        for (auto& d : devices)
+            threads.emplace_back([&d, adapter = adapter0()] {
+                EXPECT_EQ(D3D12CreateDevice(adapter.Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(d.GetAddressOf())), S_OK);
+            });
+        for (auto& t : threads) t.join();
+        for (const auto& d : devices) EXPECT_EQ(d.Get(), devices[0].Get());
+        EXPECT_EQ(winsim::vramUsage(0), winsim::d3d12DeviceBaselineBytes());
+        // Released from as many threads while the next device may be made.
+        threads.clear();
+        for (auto& d : devices) threads.emplace_back([&d] { d.Reset(); });
+        ComPtr<ID3D12Device> meanwhile;
+        ASSERT_EQ(D3D12CreateDevice(adapter0().Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(meanwhile.GetAddressOf())),
+                  S_OK);
+        for (auto& t : threads) t.join();
+        EXPECT_EQ(meanwhile->GetDeviceRemovedReason(), S_OK);
+        meanwhile.Reset();
+        EXPECT_EQ(winsim::vramUsage(0), 0u);
+    }
 }
 
 TEST_F(DxgiTest, EnumAdapterByLuidFindsOnlyKnownAdapters) {

@@ -254,6 +254,27 @@ TEST_F(SharedTextureTest, TheResourceSeesWhatTheGpuWroteToTheTexture) {
     EXPECT_TRUE(winsim::readBackRgba8(resource.Get(), 4).empty()) << "no mip 4";
 }
 
+TEST_F(SharedTextureTest, AResourceGivesOneHandleAndDuplicatesAreForTheRest) {
+    auto t = texture(desc(16, 16, 1, kShared));
+    HANDLE handle = share(t);
+    ComPtr<IDXGIResource1> resource;
+    ASSERT_EQ(t.As(&resource), S_OK);
+    HANDLE second = nullptr;
+    EXPECT_EQ(resource->CreateSharedHandle(nullptr, DXGI_SHARED_RESOURCE_READ, nullptr, &second), DXGI_ERROR_INVALID_CALL);
+    EXPECT_EQ(second, nullptr);
+    EXPECT_EQ(winsim::debugMessageCount(), 1);
+    winsim::resetDebugLayer();
+    ComPtr<ID3D12Resource> opened;
+    EXPECT_EQ(d3d12->OpenSharedHandle(handle, IID_PPV_ARGS(opened.GetAddressOf())), S_OK) << "the first one still works";
+    EXPECT_TRUE(CloseHandle(handle));
+    EXPECT_EQ(resource->CreateSharedHandle(nullptr, DXGI_SHARED_RESOURCE_READ, nullptr, &second), DXGI_ERROR_INVALID_CALL)
+        << "closing the handle gives no second one";
+    winsim::resetDebugLayer();
+    HANDLE other = share(texture(desc(16, 16, 1, kShared)));
+    EXPECT_NE(other, nullptr) << "another resource has a handle of its own";
+    CloseHandle(other);
+}
+
 TEST_F(SharedTextureTest, SharingNeedsAnNtHandleTextureAndTheSameAdapter) {
     auto unshared = texture(desc(16, 16));
     ComPtr<IDXGIResource1> resource;

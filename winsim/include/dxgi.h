@@ -132,6 +132,7 @@ WINSIM_INTERFACE(IDXGIFactory, IDXGIObject, "7b7166ec-21c7-44ae-b21a-c9ae321ae36
 
 struct IDXGIFactory1 : IDXGIFactory {
     virtual HRESULT STDMETHODCALLTYPE EnumAdapters1(UINT adapter, IDXGIAdapter1** out) = 0;
+    virtual BOOL STDMETHODCALLTYPE IsCurrent() = 0;
 };
 WINSIM_INTERFACE(IDXGIFactory1, IDXGIFactory, "770aae78-f26f-4dba-a829-253c83d1b387")
 

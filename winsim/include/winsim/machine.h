@@ -58,6 +58,9 @@ struct MachineConfig {
     std::string name = "custom";
     std::vector<AdapterConfig> adapters;
     uint64_t leakPerDuplicationBytes = 0;  // video memory a duplication leaks for good (a faulty driver)
+    // Other processes that duplicate outputs meanwhile: at four or more, this process can start
+    // no duplication while it holds none (winsim::setOtherDuplicatingProcesses changes it later).
+    int otherDuplicatingProcesses = 0;
     Timeline timeline = Timeline::None;
     bool movingCursor = false;  // the cursor wanders across the desktop and changes shape by itself
     double cursorHz = 4.0;      // its moves per second

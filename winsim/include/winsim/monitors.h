@@ -9,7 +9,8 @@
 
 namespace winsim {
 
-// A change of mode, rotation or attachment makes the output's duplications lose access.
+// A change of mode, rotation or attachment makes the output's duplications lose access, and is a
+// display change: factories made before it are no longer current (IDXGIFactory1::IsCurrent).
 void setOutputMode(int output, UINT width, UINT height, DXGI_FORMAT format);
 void setOutputRotation(int output, DXGI_MODE_ROTATION rotation);
 void setOutputAttached(int output, bool attached);
@@ -30,6 +31,9 @@ uint64_t desktopVersion(int output);
 // The secure desktop (a UAC prompt): while it shows, duplication is refused and existing
 // duplications lose access.
 void setSecureDesktop(bool shown);
+// How many other processes duplicate outputs now. Four at once use up the platform's limit: then
+// this process can start a duplication only while it already holds one.
+void setOtherDuplicatingProcesses(int count);
 
 // The DPI awareness the process's application manifest declares: the process default, which
 // SetProcessDpiAwarenessContext can then no longer change.

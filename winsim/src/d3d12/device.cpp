@@ -1,6 +1,8 @@
 #include "d3d12/device.h"
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 
 #include "d3d12/descriptor_heap.h"
 #include "d3d12/resource.h"
@@ -68,14 +70,59 @@ bool Device::withHeap(D3D12_CPU_DESCRIPTOR_HANDLE handle, const std::function<vo
 
 }  // namespace winsim::d3d12
 
+namespace winsim::d3d12 {
+namespace {
+
+// Direct3D 12 devices are singletons per adapter: D3D12CreateDevice's remarks and "Creating a
+// device" say that a second call on the same adapter returns the device that already exists
+// there. The registry holds plain pointers; a device leaves it when it is destroyed, and one whose
+// last reference is going is not handed out again. A removed device stays the adapter's device
+// until then, so an application must release it before it can make a new one.
+struct Singletons {
+    std::mutex mutex;
+    std::map<const AdapterState*, Device*> devices;
+};
+
+Singletons& singletons() {
+    static auto* registry = new Singletons;
+    return *registry;
+}
+
+// The adapter's device with one more reference, else a new one made by `make` (null: its error
+// in `hr`), under the registry's lock so that two threads never make two devices.
+template <class Make>
+Microsoft::WRL::ComPtr<Device> adapterDevice(const std::shared_ptr<AdapterState>& adapter, HRESULT& hr, Make&& make) {
+    std::lock_guard lock(singletons().mutex);
+    Microsoft::WRL::ComPtr<Device> device;
+    auto it = singletons().devices.find(adapter.get());
+    if (it != singletons().devices.end() && it->second->tryAddRef()) {
+        device.Attach(it->second);
+        return device;
+    }
+    device = make(hr);
+    if (device) singletons().devices[adapter.get()] = device.Get();
+    return device;
+}
+
+}  // namespace
+
+Device::~Device() {
+    std::lock_guard lock(singletons().mutex);
+    auto it = singletons().devices.find(adapter_.get());
+    if (it != singletons().devices.end() && it->second == this) singletons().devices.erase(it);
+}
+
+}  // namespace winsim::d3d12
+
 HRESULT WINAPI D3D12CreateDevice(IUnknown* adapterObject, D3D_FEATURE_LEVEL minimumFeatureLevel, REFIID riid,
                                  void** device) {
+    using namespace winsim;
     if (device) *device = nullptr;
-    if (auto hr = winsim::fault("D3D12CreateDevice")) return *hr;
-    auto machine = winsim::currentMachine();
-    std::shared_ptr<winsim::AdapterState> adapter;
+    if (auto hr = fault("D3D12CreateDevice")) return *hr;
+    auto machine = currentMachine();
+    std::shared_ptr<AdapterState> adapter;
     if (adapterObject) {
-        auto* known = winsim::dxgi::adapterOf(adapterObject);
+        auto* known = dxgi::adapterOf(adapterObject);
         if (!known) return E_INVALIDARG;
         adapter = known->state();
     } else {
@@ -83,11 +130,20 @@ HRESULT WINAPI D3D12CreateDevice(IUnknown* adapterObject, D3D_FEATURE_LEVEL mini
         adapter = machine->adapters().front();
     }
     if (!adapter->config.supportsD3D12 || minimumFeatureLevel > D3D_FEATURE_LEVEL_12_1) return DXGI_ERROR_UNSUPPORTED;
-    if (HRESULT hr = winsim::deviceCreatable(*adapter, winsim::Clock::now()); FAILED(hr)) return hr;
     if (!device) return S_FALSE;
-    auto baseline = winsim::gpu::Allocation::make(adapter->ledger, winsim::d3d12::kDeviceBaselineBytes);
-    if (!baseline) return E_OUTOFMEMORY;
-    const bool validate = machine && machine->d3d12DebugLayer.load();
-    return winsim::com::handOut(new winsim::d3d12::Device(std::move(adapter), std::move(baseline), validate), riid,
-                                device);
+    HRESULT hr = S_OK;
+    auto made = d3d12::adapterDevice(adapter, hr, [&](HRESULT& failure) -> Microsoft::WRL::ComPtr<d3d12::Device> {
+        failure = deviceCreatable(*adapter, Clock::now());
+        if (FAILED(failure)) return nullptr;
+        auto baseline = gpu::Allocation::make(adapter->ledger, d3d12::kDeviceBaselineBytes);
+        if (!baseline) {
+            failure = E_OUTOFMEMORY;
+            return nullptr;
+        }
+        Microsoft::WRL::ComPtr<d3d12::Device> fresh;
+        fresh.Attach(new d3d12::Device(adapter, std::move(baseline), machine && machine->d3d12DebugLayer.load()));
+        return fresh;
+    });
+    // Handed out outside the registry's lock: a failed QueryInterface may drop the last reference.
+    return made ? made->QueryInterface(riid, device) : hr;
 }

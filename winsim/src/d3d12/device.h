@@ -26,6 +26,8 @@ public:
     static constexpr const char* kKind = "ID3D12Device";
     Device(std::shared_ptr<AdapterState> adapter, std::shared_ptr<gpu::Allocation> baseline, bool validate)
         : adapter_(std::move(adapter)), life_(adapter_), baseline_(std::move(baseline)), validate_(validate) {}
+    // No longer the adapter's device: the next D3D12CreateDevice makes a new one.
+    ~Device() override;
 
     UINT STDMETHODCALLTYPE GetNodeCount() override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateCommandQueue(const D3D12_COMMAND_QUEUE_DESC* desc, REFIID riid, void** queue) override;

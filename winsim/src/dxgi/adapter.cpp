@@ -16,10 +16,10 @@ HRESULT Adapter::EnumOutputs(UINT index, IDXGIOutput** out) {
     if (!out) return E_INVALIDARG;
     *out = nullptr;
     if (auto hr = fault("IDXGIAdapter::EnumOutputs", static_cast<int>(index))) return *hr;
-    machine_->tick();
-    auto output = state_->attachedOutput(index);
-    if (!output) return DXGI_ERROR_NOT_FOUND;
-    *out = new Output(ComPtr<Adapter>(this), std::move(output));
+    // The outputs attached when the factory was made, whatever happened since.
+    const auto& outputs = displays_->outputs[static_cast<size_t>(state_->index)];
+    if (index >= outputs.size()) return DXGI_ERROR_NOT_FOUND;
+    *out = new Output(ComPtr<Adapter>(this), outputs[index]);
     return S_OK;
 }
 

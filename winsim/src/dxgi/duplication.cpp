@@ -29,8 +29,9 @@ constexpr DXGI_FORMAT kPlainFormats[] = {DXGI_FORMAT_B8G8R8A8_UNORM};
 }  // namespace
 
 HRESULT duplicateOutput(IDXGIOutput* parent, const std::shared_ptr<Machine>& machine, const AdapterState& adapter,
-                        const std::shared_ptr<OutputState>& output, IUnknown* deviceObject, const DXGI_FORMAT* formats,
+                        const OutputSnapshot& enumerated, IUnknown* deviceObject, const DXGI_FORMAT* formats,
                         UINT formatCount, IDXGIOutputDuplication** out) {
+    const std::shared_ptr<OutputState>& output = enumerated.state;
     d3d11::Device* device = d3d11::deviceOf(deviceObject);
     if (!device) return E_INVALIDARG;
     if (device->removed()) return device->GetDeviceRemovedReason();
@@ -38,7 +39,8 @@ HRESULT duplicateOutput(IDXGIOutput* parent, const std::shared_ptr<Machine>& mac
     const auto now = Clock::now();
     machine->advance(now);
     const AdapterState& deviceAdapter = *device->adapter();
-    if (HRESULT hr = refusalResult(duplicationRefusal(*machine, adapter, *output, deviceAdapter)); FAILED(hr)) return hr;
+    const auto refusal = duplicationRefusal(*machine, adapter, *output, enumerated.plugIns, deviceAdapter);
+    if (HRESULT hr = refusalResult(refusal); FAILED(hr)) return hr;
     const auto accepted = formats ? std::span<const DXGI_FORMAT>(formats, formatCount) : std::span(kPlainFormats);
     const auto format = deliveredFormat(output->current.format, accepted);
     if (!format) return DXGI_ERROR_UNSUPPORTED;

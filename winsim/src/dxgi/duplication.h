@@ -9,6 +9,7 @@
 
 #include "com/object.h"
 #include "d3d11/device.h"
+#include "dxgi/snapshot.h"
 #include "machine/compositor.h"
 #include "machine/machine.h"
 
@@ -16,11 +17,11 @@ namespace winsim::dxgi {
 
 using Microsoft::WRL::ComPtr;
 
-// Creates a duplication of `output` (an output of `adapter`) for `device`, or refuses as the
-// runtime does. `formats` null: DuplicateOutput, which always delivers B8G8R8A8; otherwise
-// DuplicateOutput1's list of formats the caller accepts.
+// Creates a duplication of `output` (an output of `adapter`, as its factory enumerated it) for
+// `device`, or refuses as the runtime does. `formats` null: DuplicateOutput, which always
+// delivers B8G8R8A8; otherwise DuplicateOutput1's list of formats the caller accepts.
 HRESULT duplicateOutput(IDXGIOutput* parent, const std::shared_ptr<Machine>& machine, const AdapterState& adapter,
-                        const std::shared_ptr<OutputState>& output, IUnknown* device, const DXGI_FORMAT* formats,
+                        const OutputSnapshot& output, IUnknown* device, const DXGI_FORMAT* formats,
                         UINT formatCount, IDXGIOutputDuplication** out);
 
 class Duplication final : public com::Object<Duplication, IDXGIOutputDuplication> {
@@ -41,6 +42,8 @@ public:
     HRESULT STDMETHODCALLTYPE ReleaseFrame() override;
 
 private:
+    // The device was removed or the output changed since the duplication began (lock held).
+    bool accessLost() const;
     HRESULT deliver(NextFrame frame, DXGI_OUTDUPL_FRAME_INFO& info, IDXGIResource** resource);
 
     ComPtr<IDXGIOutput> parent_;

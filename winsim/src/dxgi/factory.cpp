@@ -14,7 +14,7 @@ HRESULT Factory::handOutAdapter(std::shared_ptr<AdapterState> state, REFIID riid
     if (!out) return E_INVALIDARG;
     *out = nullptr;
     if (!state) return DXGI_ERROR_NOT_FOUND;
-    return com::handOut(new Adapter(machine_, std::move(state), ComPtr<IDXGIFactory>(this)), riid, out);
+    return com::handOut(new Adapter(machine_, std::move(state), displays_, ComPtr<IDXGIFactory>(this)), riid, out);
 }
 
 HRESULT Factory::EnumAdapters(UINT index, IDXGIAdapter** out) {
@@ -29,6 +29,13 @@ HRESULT Factory::EnumAdapters1(UINT index, IDXGIAdapter1** out) {
     const auto& adapters = machine_->adapters();
     return handOutAdapter(index < adapters.size() ? adapters[index] : nullptr, __uuidof(IDXGIAdapter1),
                           reinterpret_cast<void**>(out));
+}
+
+// FALSE once the displays changed after the factory was made: the caller makes a new factory to
+// see them (IsCurrent's page; the device-resources templates do so before they look at outputs).
+BOOL Factory::IsCurrent() {
+    machine_->tick();
+    return machine_->displayChanges.load() == displays_->displayChanges ? TRUE : FALSE;
 }
 
 HRESULT Factory::EnumAdapterByLuid(LUID luid, REFIID riid, void** out) {

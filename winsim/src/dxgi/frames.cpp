@@ -38,8 +38,10 @@ HRESULT Duplication::AcquireNextFrame(UINT timeoutMs, DXGI_OUTDUPL_FRAME_INFO* i
     *info = DXGI_OUTDUPL_FRAME_INFO{};
     if (auto hr = fault("IDXGIOutputDuplication::AcquireNextFrame")) return *hr;
     auto lock = machine_->lock();
+    machine_->advance(Clock::now());
+    // Lost access outranks a held frame: the caller must make a new duplication either way.
+    if (accessLost()) return DXGI_ERROR_ACCESS_LOST;
     if (frameHeld_) return DXGI_ERROR_INVALID_CALL;
-    if (device_->removed()) return DXGI_ERROR_ACCESS_LOST;
     const auto start = Clock::now();
     const auto deadline = timeoutMs == INFINITE ? Clock::time_point::max() : start + programWait(timeoutMs);
     NextFrame frame = compositor_->waitForUpdate(lock, deadline);
@@ -69,12 +71,17 @@ HRESULT Duplication::deliver(NextFrame frame, DXGI_OUTDUPL_FRAME_INFO& info, IDX
     return texture->QueryInterface(IID_PPV_ARGS(resource));
 }
 
+bool Duplication::accessLost() const { return device_->removed() || compositor_->accessLost(); }
+
+// ReleaseFrame's page: DXGI_ERROR_ACCESS_LOST "if the desktop duplication interface is invalid"
+// (a desktop switch, a mode change); the frame is handed back all the same.
 HRESULT Duplication::ReleaseFrame() {
     if (auto hr = fault("IDXGIOutputDuplication::ReleaseFrame")) return *hr;
     auto lock = machine_->lock();
     if (!frameHeld_) return DXGI_ERROR_INVALID_CALL;
     frameHeld_ = false;
-    return S_OK;
+    machine_->advance(Clock::now());
+    return accessLost() ? DXGI_ERROR_ACCESS_LOST : S_OK;
 }
 
 HRESULT Duplication::GetFrameDirtyRects(UINT bufferSize, RECT* rects, UINT* requiredSize) {
@@ -106,6 +113,9 @@ HRESULT Duplication::GetFramePointerShape(UINT bufferSize, void* buffer, UINT* r
     if (auto hr = fault("IDXGIOutputDuplication::GetFramePointerShape")) return *hr;
     auto lock = machine_->lock();
     if (!frameHeld_) return DXGI_ERROR_INVALID_CALL;
+    machine_->advance(Clock::now());
+    // GetFramePointerShape's page lists DXGI_ERROR_ACCESS_LOST as ReleaseFrame's does.
+    if (accessLost()) return DXGI_ERROR_ACCESS_LOST;
     const CursorShape& shape = compositor_->pointerShape();
     *requiredSize = static_cast<UINT>(shape.bytes.size());
     if (bufferSize < shape.bytes.size()) return DXGI_ERROR_MORE_DATA;

@@ -15,14 +15,14 @@ namespace {
 
 // The fields DXGI_OUTPUT_DESC and DXGI_OUTPUT_DESC1 share.
 template <class Desc>
-void describe(const OutputState& state, Desc& desc) {
-    const OutputConfig config = state.config();
+void describe(const OutputSnapshot& output, Desc& desc) {
+    const OutputConfig& config = output.config;
     desc = Desc{};
     std::wcsncpy(desc.DeviceName, config.deviceName.c_str(), 31);
     desc.DesktopCoordinates = config.desktopRect();
     desc.AttachedToDesktop = config.attached ? TRUE : FALSE;
     desc.Rotation = config.rotation;
-    desc.Monitor = state.monitor();
+    desc.Monitor = output.state->monitor();
 }
 
 void setPrimaries(DXGI_OUTPUT_DESC1& desc, const float (&xy)[8]) {
@@ -61,15 +61,15 @@ void describeColour(const OutputConfig& config, DXGI_OUTPUT_DESC1& desc) {
 HRESULT Output::GetDesc(DXGI_OUTPUT_DESC* desc) {
     if (!desc) return E_INVALIDARG;
     if (auto hr = fault("IDXGIOutput::GetDesc")) return *hr;
-    describe(*state_, *desc);
+    describe(snapshot_, *desc);
     return S_OK;
 }
 
 HRESULT Output::GetDesc1(DXGI_OUTPUT_DESC1* desc) {
     if (!desc) return E_INVALIDARG;
     if (auto hr = fault("IDXGIOutput6::GetDesc1")) return *hr;
-    describe(*state_, *desc);
-    describeColour(state_->config(), *desc);
+    describe(snapshot_, *desc);
+    describeColour(snapshot_.config, *desc);
     return S_OK;
 }
 
@@ -89,7 +89,7 @@ HRESULT Output::DuplicateOutput(IUnknown* device, IDXGIOutputDuplication** out) 
     *out = nullptr;
     if (auto hr = fault("IDXGIOutput1::DuplicateOutput")) return *hr;
     if (!device) return E_INVALIDARG;
-    return duplicateOutput(this, adapter_->machine(), *adapter_->state(), state_, device, nullptr, 0, out);
+    return duplicateOutput(this, adapter_->machine(), *adapter_->state(), snapshot_, device, nullptr, 0, out);
 }
 
 HRESULT Output::DuplicateOutput1(IUnknown* device, UINT flags, UINT formatCount, const DXGI_FORMAT* formats,
@@ -104,7 +104,7 @@ HRESULT Output::DuplicateOutput1(IUnknown* device, UINT flags, UINT formatCount,
                        "DuplicateOutput1_PerMonitorDpiRequired: the calling thread is not per-monitor DPI aware");
         return E_INVALIDARG;
     }
-    return duplicateOutput(this, adapter_->machine(), *adapter_->state(), state_, device, formats, formatCount, out);
+    return duplicateOutput(this, adapter_->machine(), *adapter_->state(), snapshot_, device, formats, formatCount, out);
 }
 
 }  // namespace winsim::dxgi

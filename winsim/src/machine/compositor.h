@@ -59,12 +59,14 @@ public:
     DXGI_FORMAT format() const { return format_; }
     // The pointer's shape as of the last update that reported one (lock held).
     const CursorShape& pointerShape() const { return shape_; }
+    // Whether the output changed (or the secure desktop showed) since the duplication began
+    // (lock held): it has lost access for good.
+    bool accessLost() const { return output_->epoch != epoch_; }
 
 private:
     Compositor(std::shared_ptr<Machine> machine, std::shared_ptr<OutputState> output,
                std::shared_ptr<gpu::Allocation> surface, DXGI_FORMAT format);
 
-    bool accessLost() const { return output_->epoch != epoch_; }
     FrameUpdate pending(Clock::time_point now) const;
     NextFrame take(FrameUpdate update, Clock::time_point now);
     // Draws the desktop's next version ahead, as a compositor draws a frame before it shows it;

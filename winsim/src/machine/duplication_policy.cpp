@@ -21,12 +21,16 @@ bool accepts(std::span<const DXGI_FORMAT> accepted, DXGI_FORMAT format) {
 }  // namespace
 
 DuplicationRefusal duplicationRefusal(const Machine& machine, const AdapterState& enumerating, const OutputState& output,
-                                      const AdapterState& deviceAdapter) {
+                                      uint64_t plugIns, const AdapterState& deviceAdapter) {
     if (drivingAdapter(machine, enumerating, output.current) != &deviceAdapter) return DuplicationRefusal::OtherAdapter;
-    if (!output.current.attached) return DuplicationRefusal::Detached;
+    // An output object enumerated before its monitor was unplugged stays detached when the
+    // monitor comes back: only a new factory enumerates the output that is there now.
+    if (!output.current.attached || output.plugIns != plugIns) return DuplicationRefusal::Detached;
     if (machine.secureDesktop) return DuplicationRefusal::SecureDesktop;
     if (output.duplications > 0) return DuplicationRefusal::AlreadyDuplicated;
-    if (machine.activeDuplications >= kMaxDuplications) return DuplicationRefusal::LimitReached;
+    // The limit counts processes: this one, once it duplicates, is among them already.
+    if (machine.activeDuplications == 0 && machine.otherDuplicatingProcesses >= kMaxDuplicatingProcesses)
+        return DuplicationRefusal::LimitReached;
     return DuplicationRefusal::None;
 }
 

@@ -14,19 +14,22 @@ namespace winsim {
 enum class DuplicationRefusal {
     None,
     OtherAdapter,       // the device is not on the adapter that drives the output
-    Detached,           // the output shows no desktop
+    Detached,           // the output shows no desktop, or its monitor was unplugged since it was enumerated
     SecureDesktop,      // the secure desktop is showing
     AlreadyDuplicated,  // this process duplicates the output already
-    LimitReached,       // as many duplications run as the platform allows at once
+    LimitReached,       // as many other processes duplicate as the platform allows at once
 };
 
-// The platform's limit on concurrent duplications.
-inline constexpr int kMaxDuplications = 4;
+// The platform's limit on processes that duplicate at the same time. DuplicateOutput's remarks:
+// "only four processes can use a IDXGIOutputDuplication interface at the same time within a
+// single session"; one process may duplicate each output of the desktop.
+inline constexpr int kMaxDuplicatingProcesses = 4;
 
-// Why the machine refuses a duplication of `output` (enumerated by `enumerating`) for a device on
-// `deviceAdapter` now (lock held).
+// Why the machine refuses a duplication of `output` (enumerated by `enumerating`, when the
+// output's monitor had been plugged in `plugIns` times) for a device on `deviceAdapter` now
+// (lock held).
 DuplicationRefusal duplicationRefusal(const Machine& machine, const AdapterState& enumerating, const OutputState& output,
-                                      const AdapterState& deviceAdapter);
+                                      uint64_t plugIns, const AdapterState& deviceAdapter);
 
 // The format a duplication delivers given the formats its caller accepts: the desktop's when
 // accepted, else B8G8R8A8 when accepted, else none.

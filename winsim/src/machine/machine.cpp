@@ -40,18 +40,11 @@ float OutputState::whiteLevel() const {
     return current.format == DXGI_FORMAT_R16G16B16A16_FLOAT ? current.sdrWhiteNits / 80.0f : 1.0f;
 }
 
-std::shared_ptr<OutputState> AdapterState::attachedOutput(unsigned index) const {
-    for (const auto& output : outputs) {
-        if (!output->config().attached) continue;
-        if (index-- == 0) return output;
-    }
-    return nullptr;
-}
-
 Machine::Machine(const MachineConfig& config) : config_(config), created_(Clock::now()) {
     for (const auto& adapterConfig : config.adapters) {
         auto adapter = std::make_shared<AdapterState>();
         adapter->config = adapterConfig;
+        adapter->variants = config.variants;
         adapter->index = static_cast<int>(adapters_.size());
         adapter->ledger = std::make_shared<gpu::Ledger>(adapterConfig.dedicatedBytes);
         adapter->nonLocalLedger = std::make_shared<gpu::Ledger>(adapterConfig.sharedSystemBytes);
@@ -66,6 +59,7 @@ Machine::Machine(const MachineConfig& config) : config_(config), created_(Clock:
     applyManifestDpiAwareness(*this);
     cursor.shape = standardCursor(CursorKind::Color);
     cursor.handle = reinterpret_cast<HCURSOR>(static_cast<uintptr_t>(0x20000));
+    applyManifestDpiAwareness(*this);
 }
 
 std::shared_ptr<AdapterState> Machine::adapterByLuid(const LUID& luid) const {

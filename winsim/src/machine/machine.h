@@ -29,10 +29,12 @@ public:
     // Guarded by the machine's lock:
     OutputConfig current;
     uint64_t epoch = 0;  // bumped whenever the output's duplications lose access
+    uint64_t plugIns = 0;  // times its monitor was plugged back in after being unplugged
     Desktop desktop;
     int duplications = 0;  // live duplications of this output
 
-    // Applies a change of mode, rotation or attachment (lock held): duplications lose access.
+    // Applies a change of mode, rotation or attachment (lock held): duplications lose access, and
+    // it counts as a display change for the machine.
     void reconfigure(const OutputConfig& next);
     // The level of white in the desktop format: the SDR white level for FP16, else 1.
     float whiteLevel() const;
@@ -54,9 +56,6 @@ struct AdapterState {
     std::atomic<uint64_t> removals{0};
     std::atomic<HRESULT> removedReason{S_OK};
     std::atomic<int64_t> creatableAfter{0};
-
-    // The attached output at enumeration index `index`, or null.
-    std::shared_ptr<OutputState> attachedOutput(unsigned index) const;
 };
 
 struct CursorState {
@@ -102,7 +101,11 @@ public:
     // Guarded by the lock:
     CursorState cursor;
     bool secureDesktop = false;
-    int activeDuplications = 0;
+    int activeDuplications = 0;  // this process's
+    int otherDuplicatingProcesses = 0;  // other processes that hold a duplication now
+    // Display changes so far: an output plugged or unplugged, a change of mode, format or
+    // rotation. Changed under the lock; read without it.
+    std::atomic<uint64_t> displayChanges{0};
     // Set by ID3D12Debug::EnableDebugLayer: Direct3D 12 devices created from then on validate
     // resource states. A process cannot turn it off again; a new machine starts without it.
     std::atomic<bool> d3d12DebugLayer{false};

@@ -1,4 +1,6 @@
 // The control API for monitors, desktops and the cursor.
+#include <algorithm>
+
 #include "machine/machine.h"
 
 namespace winsim {
@@ -119,6 +121,13 @@ void setSecureDesktop(bool shown) {
         for (auto& output : machine->outputs()) ++output->epoch;
     machine->secureDesktop = shown;
     machine->notify();
+}
+
+void setOtherDuplicatingProcesses(int count) {
+    auto machine = currentMachine();
+    if (!machine) return;
+    auto lock = machine->lock();
+    machine->otherDuplicatingProcesses = std::max(count, 0);
 }
 
 void setCursorPosition(LONG x, LONG y) {
