@@ -30,7 +30,11 @@ OutputConfig OutputState::config() const {
 void OutputState::reconfigure(const OutputConfig& next) {
     const bool modeChanged =
         next.width != current.width || next.height != current.height || next.format != current.format;
-    if (modeChanged || next.rotation != current.rotation || next.attached != current.attached) ++epoch;
+    if (modeChanged || next.rotation != current.rotation || next.attached != current.attached) {
+        ++epoch;
+        ++machine_.displayChanges;
+    }
+    if (next.attached && !current.attached) ++plugIns;
     if (modeChanged) desktop.dropPresented();
     current = next;
     machine_.notify();
@@ -44,7 +48,6 @@ Machine::Machine(const MachineConfig& config) : config_(config), created_(Clock:
     for (const auto& adapterConfig : config.adapters) {
         auto adapter = std::make_shared<AdapterState>();
         adapter->config = adapterConfig;
-        adapter->variants = config.variants;
         adapter->index = static_cast<int>(adapters_.size());
         adapter->ledger = std::make_shared<gpu::Ledger>(adapterConfig.dedicatedBytes);
         adapter->nonLocalLedger = std::make_shared<gpu::Ledger>(adapterConfig.sharedSystemBytes);
@@ -56,10 +59,10 @@ Machine::Machine(const MachineConfig& config) : config_(config), created_(Clock:
         adapters_.push_back(std::move(adapter));
     }
     cursor.moving = config.movingCursor;
+    otherDuplicatingProcesses = config.otherDuplicatingProcesses;
     applyManifestDpiAwareness(*this);
     cursor.shape = standardCursor(CursorKind::Color);
     cursor.handle = reinterpret_cast<HCURSOR>(static_cast<uintptr_t>(0x20000));
-    applyManifestDpiAwareness(*this);
 }
 
 std::shared_ptr<AdapterState> Machine::adapterByLuid(const LUID& luid) const {
