@@ -66,8 +66,8 @@ TEST(Win32, ZeroMemoryAndCountof) {
     OutputDebugStringW(L"");
 }
 
-// A callback's signature is fixed; what it does not use is marked so, const and references too.
-int callbackUsingOnlyItsFirst(int used, const RECT& unusedRect, const DWORD unusedFlags, void* unusedContext) {
+// A callback's signature is fixed; what it does not use is marked so.
+int callbackUsingOnlyItsFirst(int used, RECT& unusedRect, DWORD unusedFlags, void* unusedContext) {
     UNREFERENCED_PARAMETER(unusedRect);
     UNREFERENCED_PARAMETER(unusedFlags);
     UNREFERENCED_PARAMETER(unusedContext);
@@ -75,7 +75,9 @@ int callbackUsingOnlyItsFirst(int used, const RECT& unusedRect, const DWORD unus
 }
 
 TEST(Win32, UnreferencedParameterCompilesWithoutWarningsAndChangesNothing) {
-    EXPECT_EQ(callbackUsingOnlyItsFirst(21, RECT{}, 0, nullptr), 42);
+    RECT rect{1, 2, 3, 4};
+    EXPECT_EQ(callbackUsingOnlyItsFirst(21, rect, 0, nullptr), 42);
+    EXPECT_EQ(rect.right, 3);
 }
 
 TEST(Win32, AlertableWaitsEndAsPlainWaitsDo) {
