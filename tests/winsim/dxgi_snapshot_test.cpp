@@ -1,6 +1,7 @@
 // A factory's view of the displays: taken when the factory is made, answered by its adapters and
 // their outputs until a display change turns IsCurrent FALSE and the caller makes a new one.
 #include <functional>
+#include <string>
 
 #include "d3d11_support.h"
 
@@ -128,6 +129,28 @@ TEST_F(SnapshotTest, ADevicesAdapterComesWithAFactoryOfItsOwnTakenNow) {
     ComPtr<IDXGIFactory1> parent;
     ASSERT_EQ(fromDevice->GetParent(IID_PPV_ARGS(parent.GetAddressOf())), S_OK);
     EXPECT_TRUE(parent->IsCurrent());
+}
+
+class HybridSnapshotTest : public SnapshotTest {
+protected:
+    std::string machineName() const override { return "hybrid"; }
+};
+
+TEST_F(HybridSnapshotTest, ADeviceThatOutlivesItsMachineFindsNoOutputsOnTheNextOne) {
+    auto factory = newFactory();
+    ComPtr<IDXGIAdapter1> integrated;
+    ASSERT_EQ(factory->EnumAdapters1(1, integrated.GetAddressOf()), S_OK);
+    ComPtr<ID3D11Device> other;
+    ASSERT_EQ(D3D11CreateDevice(integrated.Get(), D3D_DRIVER_TYPE_UNKNOWN, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION,
+                                other.GetAddressOf(), nullptr, nullptr),
+              S_OK);
+    winsim::useScenario("single");  // one adapter: the device's second one is not among its adapters
+    ComPtr<IDXGIDevice> dxgiDevice;
+    ASSERT_EQ(other.As(&dxgiDevice), S_OK);
+    ComPtr<IDXGIAdapter> fromDevice;
+    ASSERT_EQ(dxgiDevice->GetAdapter(fromDevice.GetAddressOf()), S_OK);
+    ComPtr<IDXGIOutput> output;
+    EXPECT_EQ(fromDevice->EnumOutputs(0, output.GetAddressOf()), DXGI_ERROR_NOT_FOUND);
 }
 
 }  // namespace

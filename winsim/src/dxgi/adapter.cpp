@@ -17,7 +17,7 @@ HRESULT Adapter::EnumOutputs(UINT index, IDXGIOutput** out) {
     *out = nullptr;
     if (auto hr = fault("IDXGIAdapter::EnumOutputs", static_cast<int>(index))) return *hr;
     // The outputs attached when the factory was made, whatever happened since.
-    const auto& outputs = displays_->outputs[static_cast<size_t>(state_->index)];
+    const auto& outputs = displays_->outputsOf(*state_);
     if (index >= outputs.size()) return DXGI_ERROR_NOT_FOUND;
     *out = new Output(ComPtr<Adapter>(this), outputs[index]);
     return S_OK;

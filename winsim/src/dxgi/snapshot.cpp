@@ -8,11 +8,19 @@ std::shared_ptr<const DisplaySnapshot> takeSnapshot(Machine& machine) {
     machine.advance(Clock::now());
     snapshot->displayChanges = machine.displayChanges.load();
     for (const auto& adapter : machine.adapters()) {
-        auto& outputs = snapshot->outputs.emplace_back();
+        auto& entry = snapshot->adapters.emplace_back();
+        entry.state = adapter.get();
         for (const auto& output : adapter->outputs)
-            if (output->current.attached) outputs.push_back({output, output->current, output->plugIns});
+            if (output->current.attached) entry.outputs.push_back({output, output->current, output->plugIns});
     }
     return snapshot;
+}
+
+const std::vector<OutputSnapshot>& DisplaySnapshot::outputsOf(const AdapterState& adapter) const {
+    static const std::vector<OutputSnapshot> kNone;
+    for (const auto& entry : adapters)
+        if (entry.state == &adapter) return entry.outputs;
+    return kNone;
 }
 
 }  // namespace winsim::dxgi

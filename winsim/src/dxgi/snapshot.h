@@ -19,9 +19,15 @@ struct OutputSnapshot {
 };
 
 struct DisplaySnapshot {
+    struct Adapter {
+        const AdapterState* state = nullptr;
+        std::vector<OutputSnapshot> outputs;  // those attached then, in enumeration order
+    };
     uint64_t displayChanges = 0;  // the machine's count when it was taken
-    // By adapter index: the outputs attached then, in enumeration order.
-    std::vector<std::vector<OutputSnapshot>> outputs;
+    std::vector<Adapter> adapters;
+
+    // The outputs `adapter` enumerated then; none for an adapter of another machine.
+    const std::vector<OutputSnapshot>& outputsOf(const AdapterState& adapter) const;
 };
 
 // The machine's displays now (takes the machine's lock).
