@@ -33,17 +33,31 @@ bool reportRefusal(Impl& impl, HRESULT hr) {
     return false;
 }
 
-// The format-aware duplication where the output offers it, else (or when it fails) the plain one.
-HRESULT duplicate(Impl& impl) {
+// The format-aware duplication where the output offers it, else (or when it fails) the plain one;
+// `formatAware` tells which made the duplication.
+HRESULT duplicate(Impl& impl, bool& formatAware) {
     const PerMonitorDpiScope aware;  // also on start's thread, which is the caller's
     ComPtr<IDXGIOutput5> output5;
+    formatAware = false;
     if (SUCCEEDED(impl.output.As(&output5))) {
         const HRESULT hr = output5->DuplicateOutput1(impl.device.Get(), 0, 3, kFormats, impl.duplication.GetAddressOf());
-        if (SUCCEEDED(hr)) return hr;
+        formatAware = SUCCEEDED(hr);
+        if (formatAware) return hr;
         impl.duplication.Reset();
     }
     return impl.output->DuplicateOutput(impl.device.Get(), impl.duplication.GetAddressOf());
 }
+
+DesktopMode modeOf(const DXGI_MODE_DESC& mode) { return {mode.Width, mode.Height, mode.Format}; }
+
+DesktopMode ringMode(const Impl& impl) { return {impl.width, impl.height, impl.desktopFormat}; }
+
+bool sameDuplication(const DeliveredMode& a, const DeliveredMode& b) {
+    return a.reported == b.reported && a.formatAware == b.formatAware;
+}
+
+// At most this many modes are remembered; the oldest goes first.
+constexpr size_t kKnownModes = 8;
 
 void warnRotation(Impl& impl, DXGI_MODE_ROTATION rotation) {
     if (static_cast<unsigned>(rotation) <= 1 || impl.rotationWarned) return;
@@ -54,19 +68,19 @@ void warnRotation(Impl& impl, DXGI_MODE_ROTATION rotation) {
 
 // True when the ring in place was built for `mode`. A ring whose rebuild failed counts as built for
 // no mode, so that the next acquisition rebuilds it before capture resumes.
-bool ringMatches(Impl& impl, const DXGI_MODE_DESC& mode) {
+bool ringMatches(Impl& impl, const DesktopMode& mode) {
     {
         std::lock_guard lock(impl.stateMutex);
         if (!impl.ringComplete) return false;
     }
-    return mode.Width == impl.width && mode.Height == impl.height && mode.Format == impl.desktopFormat;
+    return mode == ringMode(impl);
 }
 
-void printModeChange(const Impl& impl, const DXGI_MODE_DESC& mode) {
+void printModeChange(const Impl& impl, const DesktopMode& mode) {
     std::printf("capture: output %d mode change %ux%u fmt %d -> %ux%u fmt %d — ring rebuilt\n",
                 static_cast<int>(impl.outputIndex), static_cast<unsigned>(impl.width.load()),
                 static_cast<unsigned>(impl.height.load()), static_cast<int>(impl.desktopFormat),
-                static_cast<unsigned>(mode.Width), static_cast<unsigned>(mode.Height), static_cast<int>(mode.Format));
+                static_cast<unsigned>(mode.width), static_cast<unsigned>(mode.height), static_cast<int>(mode.format));
 }
 
 // The notice of the conversion a rebuilt ring uses, if any; an HDR desktop first learns its
@@ -90,13 +104,15 @@ void noticeConversion(Impl& impl) {
 
 bool DuplicationSource::Impl::acquireDuplication(bool initial) {
     duplication.Reset();
+    if (!refreshAdapter()) return false;
     ComPtr<IDXGIOutput> enumerated;
     if (FAILED(adapter->EnumOutputs(static_cast<UINT>(outputIndex), enumerated.GetAddressOf()))) return reportGone(*this);
     output.Reset();
     if (FAILED(enumerated.As(&output))) return reportGone(*this);
     DXGI_OUTPUT_DESC outputDesc{};
     if (SUCCEEDED(output->GetDesc(&outputDesc))) desktopRect = outputDesc.DesktopCoordinates;
-    if (const HRESULT hr = duplicate(*this); FAILED(hr)) {
+    bool formatAware = false;
+    if (const HRESULT hr = duplicate(*this, formatAware); FAILED(hr)) {
         duplication.Reset();
         return reportRefusal(*this, hr);
     }
@@ -105,23 +121,68 @@ bool DuplicationSource::Impl::acquireDuplication(bool initial) {
     DXGI_OUTDUPL_DESC desc{};
     duplication->GetDesc(&desc);
     warnRotation(*this, desc.Rotation);
-    const DXGI_MODE_DESC& mode = desc.ModeDesc;
+    duplicated = DeliveredMode{modeOf(desc.ModeDesc), formatAware, {}};
+    imagesChecked = false;
+    const DesktopMode mode = expectedImages();
     if (!initial) {
         if (ringMatches(*this, mode)) return true;
-        if (mode.Width != width || mode.Height != height || mode.Format != desktopFormat) printModeChange(*this, mode);
+        if (mode != ringMode(*this)) printModeChange(*this, mode);
     }
-    width = mode.Width;
-    height = mode.Height;
-    desktopFormat = mode.Format;
-    if (!rebuildRing()) {
+    if (!adoptMode(mode)) {
         duplication.Reset();  // no capture over an incomplete ring: the next acquisition rebuilds it
         return false;
     }
+    return true;
+}
+
+bool DuplicationSource::Impl::adoptMode(const DesktopMode& mode) {
+    width = mode.width;
+    height = mode.height;
+    desktopFormat = mode.format;
+    if (!rebuildRing()) return false;
     noticeConversion(*this);
     std::lock_guard lock(stateMutex);
     latestIndex = -1;
     ++generation;
     return true;
+}
+
+// Until its images have shown otherwise, a duplication is taken to deliver the mode it reports.
+DesktopMode DuplicationSource::Impl::expectedImages() const {
+    for (const DeliveredMode& known : deliveredModes)
+        if (sameDuplication(known, duplicated)) return known.images;
+    return duplicated.reported;
+}
+
+void DuplicationSource::Impl::learnDelivered(const DesktopMode& images) {
+    imagesChecked = true;
+    duplicated.images = images;
+    for (DeliveredMode& known : deliveredModes) {
+        if (!sameDuplication(known, duplicated)) continue;
+        known.images = images;
+        return;
+    }
+    if (deliveredModes.size() == kKnownModes) deliveredModes.erase(deliveredModes.begin());
+    deliveredModes.push_back(duplicated);
+}
+
+bool DuplicationSource::Impl::imageFitsRing(ID3D11Texture2D* frame) {
+    D3D11_TEXTURE2D_DESC desc{};
+    frame->GetDesc(&desc);
+    const DesktopMode images{desc.Width, desc.Height, desc.Format};
+    if (images == ringMode(*this)) {
+        if (!imagesChecked) learnDelivered(images);
+        return true;
+    }
+    // Never copied across sizes or formats: the image goes back, and the ring follows it.
+    duplication->ReleaseFrame();
+    learnDelivered(images);
+    printModeChange(*this, images);
+    if (!adoptMode(images)) {
+        duplication.Reset();  // re-acquired over a ring rebuilt for what it delivers
+        setLive(false);
+    }
+    return false;
 }
 
 }  // namespace velda

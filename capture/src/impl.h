@@ -30,6 +30,22 @@ using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 constexpr int kRingSize = 3;
 
+// A desktop mode: its size and pixel format.
+struct DesktopMode {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    DXGI_FORMAT format = DXGI_FORMAT_UNKNOWN;
+    bool operator==(const DesktopMode&) const = default;
+};
+
+// What one mode's duplication was seen to deliver: a duplication's description (ModeDesc) may
+// name the display's own mode rather than the images' format, so the images themselves decide.
+struct DeliveredMode {
+    DesktopMode reported;     // the duplication's ModeDesc
+    bool formatAware = false;  // made by DuplicateOutput1 (the plain call delivers 8-bit BGRA)
+    DesktopMode images;       // the acquired images' description
+};
+
 // An HRESULT as printf's %08lx prints it.
 inline unsigned long hex(HRESULT hr) { return static_cast<unsigned long>(static_cast<uint32_t>(hr)); }
 
@@ -42,6 +58,9 @@ struct DuplicationSource::Impl {
     ComPtr<ID3D11Device5> device5;
     ComPtr<ID3D11DeviceContext> context;
     ComPtr<ID3D11DeviceContext4> context4;
+    // The factory `adapter` came from: its output information is a snapshot, which a display
+    // change makes stale (IsCurrent FALSE); a new one is made before the next look at the outputs.
+    ComPtr<IDXGIFactory4> factory;
     ComPtr<IDXGIAdapter> adapter;
     ComPtr<IDXGIOutput1> output;
     ComPtr<IDXGIOutputDuplication> duplication;
@@ -106,6 +125,15 @@ struct DuplicationSource::Impl {
     std::atomic<bool> paused{false};
     bool rotationWarned = false;
     bool failureReported = false;
+    // The duplication held now: what its description reported and which call made it; whether
+    // its images have been seen to match the ring.
+    DeliveredMode duplicated;
+    bool imagesChecked = false;
+    // What the duplications of each mode were seen to deliver, kept for the life of the source.
+    std::vector<DeliveredMode> deliveredModes;
+    // A line of start-up's was printed while the private device is being re-created: the retry
+    // prints nothing more until a re-creation succeeds.
+    bool recreateReported = false;
     // Device removal (removal.cpp): the private device was removed and is being replaced; the
     // consumer's device was removed, so nothing more can be published until a new start.
     bool deviceLost = false;
@@ -118,6 +146,9 @@ struct DuplicationSource::Impl {
     // (Re)opens the output and its desktop duplication and keeps the ring in step with the mode it
     // delivers (`initial`: always rebuild). True when a duplication is held over a complete ring.
     bool acquireDuplication(bool initial);
+    // Compares an acquired image with the ring before it is copied. A mismatch is a mode change:
+    // the ring is rebuilt for the image (false: the image must not be copied).
+    bool imageFitsRing(ID3D11Texture2D* frame);
     // (Re)creates the ring, its views, its Direct3D 12 resources and the conversion intermediate
     // for `width`, `height` and `desktopFormat`. True when all three slots are complete.
     bool rebuildRing();
@@ -145,18 +176,45 @@ struct DuplicationSource::Impl {
     }
 
 private:
+    // Start-up's failure lines: printed, except while a re-creation after a removal already said
+    // something since its last success.
+    void startupFailure(const char* format, ...);
+    bool startupQuiet() const { return deviceLost && recreateReported; }
+    // After a compiler failure, which printed its own line unless quiet: false.
+    bool shaderFailed() {
+        if (deviceLost) recreateReported = true;
+        return false;
+    }
+    // The render adapter by the consumer's LUID, on a new factory when `newFactory` (or none is held).
+    bool openAdapter(ID3D12Device* caller, bool newFactory);
+    // Replaces a factory whose output information a display change has made stale.
+    bool refreshAdapter();
     bool openOutput(ID3D12Device* caller, DXGI_OUTPUT_DESC& desc);
+    // Stores `mode` as the ring's, rebuilds the ring for it, prints the conversion notice and
+    // publishes the new generation.
+    bool adoptMode(const DesktopMode& mode);
+    // The mode the images of the duplication held now are expected in.
+    DesktopMode expectedImages() const;
+    void learnDelivered(const DesktopMode& images);
     bool createDevice();
     bool createPipeline();
     bool ensureDuplication();
     bool ringReady() const;
-    void renderFrame(int slot, IDXGIResource* resource);
+    // Copies (and converts) `frame` into the slot and finishes it; what ReleaseFrame returned.
+    HRESULT renderFrame(int slot, ID3D11Texture2D* frame);
     void publish(int slot);
     void setLive(bool value);
     bool recreateCursorTexture(uint32_t w, uint32_t h);
     void releaseRing(bool keepHandedOut);
     bool createIntermediate();
     bool buildSlot(int slot, const D3D11_TEXTURE2D_DESC& desc);
+    // Makes ring slot 0's texture as `desc` asks and opens it on the consumer's device. Refused:
+    // Direct3D 11 would not make it, or Direct3D 12 would not open it (E_INVALIDARG).
+    enum class FirstSlot { Opened, Refused, Failed };
+    FirstSlot makeSharedFirstSlot(const D3D11_TEXTURE2D_DESC& desc);
+    // Shares a slot's texture through an NT handle and opens it on the consumer's device; `atOpen`
+    // tells a failure of OpenSharedHandle from one before it.
+    HRESULT shareSlot(int slot, bool& atOpen);
     bool buildRing();
     // Before an acquisition: replaces a removed private device; false while that cannot be done
     // yet, and for good once the consumer's device was removed.
@@ -183,6 +241,9 @@ D3D11_TEXTURE2D_DESC textureDesc(uint32_t width, uint32_t height, uint32_t mips,
 // Writes 16 bytes into a dynamic constant buffer; a failed Map keeps what it held.
 void writeConstants(ID3D11DeviceContext* context, ID3D11Buffer* buffer, const float (&values)[4]);
 void setViewport(ID3D11DeviceContext* context, uint32_t w, uint32_t h);
+
+// Prints the consumer's refusal to open a ring texture.
+void reportOpenFailure(HRESULT hr);
 
 // The SDR white level of `monitor` as a multiple of 80 nits; 2.5 when it cannot be determined.
 float querySdrWhiteScale(HMONITOR monitor);

@@ -43,6 +43,7 @@ bool DuplicationSource::Impl::recreateDevice() {
     DXGI_OUTPUT_DESC desc{};
     if (!openOutput(d3d12Device, desc) || !createDevice() || !createPipeline()) return false;
     deviceLost = false;
+    recreateReported = false;
     return true;
 }
 

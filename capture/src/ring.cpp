@@ -55,7 +55,11 @@ bool DuplicationSource::Impl::buildRing() {
     D3D11_TEXTURE2D_DESC desc = textureDesc(width, height, mipLevels, DXGI_FORMAT_B8G8R8A8_UNORM);
     desc.BindFlags = D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET;
     desc.MiscFlags = D3D11_RESOURCE_MISC_GENERATE_MIPS | kSharedMisc;
-    if (FAILED(device->CreateTexture2D(&desc, nullptr, ringTextures[0].ReleaseAndGetAddressOf()))) {
+    // Some Direct3D 11 drivers refuse mips on a shared texture, and Direct3D 12 is only sure to
+    // open a shared texture of one mip: either refusal gives a ring without mips.
+    const FirstSlot first = makeSharedFirstSlot(desc);
+    if (first == FirstSlot::Failed) return false;
+    if (first == FirstSlot::Refused) {
         std::fputs("capture: mipped shared texture refused — falling back to no mips (expect shimmer)\n", stderr);
         mipLevels = 1;
         desc.MipLevels = 1;
@@ -102,6 +106,19 @@ bool DuplicationSource::Impl::createIntermediate() {
                                                       convertSourceSrv.ReleaseAndGetAddressOf()));
 }
 
+DuplicationSource::Impl::FirstSlot DuplicationSource::Impl::makeSharedFirstSlot(const D3D11_TEXTURE2D_DESC& desc) {
+    if (FAILED(device->CreateTexture2D(&desc, nullptr, ringTextures[0].ReleaseAndGetAddressOf()))) return FirstSlot::Refused;
+    bool atOpen = false;
+    const HRESULT hr = shareSlot(0, atOpen);
+    if (SUCCEEDED(hr)) return FirstSlot::Opened;
+    if (atOpen && hr == E_INVALIDARG) {
+        ringTextures[0].Reset();  // its one shared handle is spent: a texture without mips replaces it
+        return FirstSlot::Refused;
+    }
+    if (atOpen) reportOpenFailure(hr);
+    return FirstSlot::Failed;
+}
+
 bool DuplicationSource::Impl::buildSlot(int slot, const D3D11_TEXTURE2D_DESC& desc) {
     auto& texture = ringTextures[slot];
     if (!texture && FAILED(device->CreateTexture2D(&desc, nullptr, texture.GetAddressOf()))) return false;
@@ -110,20 +127,29 @@ bool DuplicationSource::Impl::buildSlot(int slot, const D3D11_TEXTURE2D_DESC& de
     if (mipLevels > 1 &&
         FAILED(device->CreateShaderResourceView(texture.Get(), nullptr, ringSrvs[slot].ReleaseAndGetAddressOf())))
         return false;
-    ComPtr<IDXGIResource1> shared;
-    if (FAILED(texture.As(&shared))) return false;
-    HANDLE raw = nullptr;
-    if (FAILED(shared->CreateSharedHandle(nullptr, DXGI_SHARED_RESOURCE_READ | DXGI_SHARED_RESOURCE_WRITE, nullptr, &raw)))
-        return false;
-    UniqueHandle handle(raw);
-    const HRESULT hr =
-        d3d12Device->OpenSharedHandle(handle.get(), IID_PPV_ARGS(ringResources[slot].ReleaseAndGetAddressOf()));
-    handle.reset();  // the Direct3D 12 resource, if any, now holds the texture
-    if (FAILED(hr)) {
-        std::fprintf(stderr, "capture: D3D12 OpenSharedHandle failed (0x%08lx)\n", hex(hr));
-        return false;
-    }
-    return true;
+    if (ringResources[slot]) return true;  // opened already, when the first slot's mips were tried
+    bool atOpen = false;
+    const HRESULT hr = shareSlot(slot, atOpen);
+    if (atOpen && FAILED(hr)) reportOpenFailure(hr);
+    return SUCCEEDED(hr);
 }
+
+// A texture has one shared handle: it is made once, and closed as soon as Direct3D 12 holds the
+// texture. `atOpen` tells a failure of OpenSharedHandle from one before it.
+HRESULT DuplicationSource::Impl::shareSlot(int slot, bool& atOpen) {
+    atOpen = false;
+    ComPtr<IDXGIResource1> shared;
+    if (const HRESULT hr = ringTextures[slot].As(&shared); FAILED(hr)) return hr;
+    HANDLE raw = nullptr;
+    if (const HRESULT hr = shared->CreateSharedHandle(nullptr, DXGI_SHARED_RESOURCE_READ | DXGI_SHARED_RESOURCE_WRITE,
+                                                      nullptr, &raw);
+        FAILED(hr))
+        return hr;
+    UniqueHandle handle(raw);
+    atOpen = true;
+    return d3d12Device->OpenSharedHandle(handle.get(), IID_PPV_ARGS(ringResources[slot].ReleaseAndGetAddressOf()));
+}
+
+void reportOpenFailure(HRESULT hr) { std::fprintf(stderr, "capture: D3D12 OpenSharedHandle failed (0x%08lx)\n", hex(hr)); }
 
 }  // namespace velda

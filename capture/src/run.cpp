@@ -66,13 +66,13 @@ bool DuplicationSource::Impl::ensureDuplication() {
     return true;
 }
 
-void DuplicationSource::Impl::renderFrame(int slot, IDXGIResource* resource) {
-    ComPtr<ID3D11Texture2D> frame;
-    if (resource && SUCCEEDED(resource->QueryInterface(IID_PPV_ARGS(frame.GetAddressOf())))) {
+HRESULT DuplicationSource::Impl::renderFrame(int slot, ID3D11Texture2D* frame) {
+    if (frame) {
         ID3D11Resource* target = needsConvert ? convertSource.Get() : ringTextures[slot].Get();
-        context->CopySubresourceRegion(target, 0, 0, 0, 0, frame.Get(), 0, nullptr);
+        context->CopySubresourceRegion(target, 0, 0, 0, 0, frame, 0, nullptr);
     }
-    duplication->ReleaseFrame();  // the desktop frame is held only until its copy is queued
+    // The desktop frame is held only until its copy is queued.
+    const HRESULT released = duplication->ReleaseFrame();
     if (needsConvert) convertToRing(slot);
     if (drawCursor && cursorVisible && cursorSrv) drawCursorOverlay(slot);
     if (mipLevels > 1) context->GenerateMips(ringSrvs[slot].Get());
@@ -80,6 +80,7 @@ void DuplicationSource::Impl::renderFrame(int slot, IDXGIResource* resource) {
     context4->Signal(fence.Get(), fenceValue);
     context->Flush();
     if (SUCCEEDED(fence->SetEventOnCompletion(fenceValue, fenceEvent.get()))) WaitForSingleObject(fenceEvent.get(), 1000);
+    return released;
 }
 
 void DuplicationSource::Impl::run() {
@@ -113,10 +114,19 @@ void DuplicationSource::Impl::run() {
         }
         if (info.PointerShapeBufferSize != 0) updatePointerShape(info.PointerShapeBufferSize);
         placeCursor(desktopRect, hotspotX, hotspotY, cursorVisible, cursorX, cursorY);
-        renderFrame(slot, resource.Get());
+        ComPtr<ID3D11Texture2D> frame;
+        if (resource) resource.As(&frame);
+        if (frame && !imageFitsRing(frame.Get())) continue;  // handed back; the ring now follows it
+        const HRESULT released = renderFrame(slot, frame.Get());
         publish(slot);
         lastFrameTime = nowNs();
         slot = (slot + 1) % kRingSize;
+        // Access lost while the frame was held (a mode change, say): the copy was queued while it
+        // was still ours; the duplication is re-acquired from the next iteration.
+        if (released == DXGI_ERROR_ACCESS_LOST) {
+            duplication.Reset();
+            setLive(false);
+        }
     }
 }
 

@@ -63,12 +63,13 @@ float4 psmain(VSOut i) : SV_Target {
 const size_t kCursorShaderLength = sizeof kCursorShader - 1;
 
 bool compileShader(const char* source, size_t length, const char* entry, const char* target,
-                   Microsoft::WRL::ComPtr<ID3DBlob>& blob) {
+                   Microsoft::WRL::ComPtr<ID3DBlob>& blob, bool quiet) {
     blob.Reset();
     Microsoft::WRL::ComPtr<ID3DBlob> errors;
     const HRESULT hr = D3DCompile(source, length, nullptr, nullptr, nullptr, entry, target, 0, 0, blob.GetAddressOf(),
                                   errors.GetAddressOf());
     if (SUCCEEDED(hr)) return true;
+    if (quiet) return false;
     if (!errors) {
         std::fprintf(stderr, "capture shader %s: %s\n", entry, "compile failed");
         return false;

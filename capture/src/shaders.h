@@ -19,8 +19,8 @@ extern const char kCursorShader[];
 extern const size_t kCursorShaderLength;
 
 // Compiles entry point `entry` of an HLSL text for `target` into `blob`. A failure prints
-// "capture shader <entry>: <compiler messages>" on standard error and returns false.
+// "capture shader <entry>: <compiler messages>" on standard error (unless `quiet`) and returns false.
 bool compileShader(const char* source, size_t length, const char* entry, const char* target,
-                   Microsoft::WRL::ComPtr<ID3DBlob>& blob);
+                   Microsoft::WRL::ComPtr<ID3DBlob>& blob, bool quiet = false);
 
 }  // namespace velda

@@ -65,6 +65,7 @@ void DuplicationSource::Impl::stop() {
 
     output.Reset();
     adapter.Reset();
+    factory.Reset();
     context4.Reset();
     context.Reset();
     device5.Reset();

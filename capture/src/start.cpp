@@ -1,6 +1,7 @@
 // Capture start-up: the render adapter, the private device with its fence, the two shader
 // programs and pipeline objects, the first acquisition (or a ring sized from the desktop), the
 // banner and the capture thread.
+#include <cstdarg>
 #include <cstdio>
 
 #include "impl.h"
@@ -10,8 +11,9 @@ namespace velda {
 namespace {
 
 // Compiles both entry points of one program; the pixel stage only after the vertex stage.
-bool compileProgram(const char* text, size_t length, ComPtr<ID3DBlob>& vs, ComPtr<ID3DBlob>& ps) {
-    return compileShader(text, length, "vsmain", "vs_5_0", vs) && compileShader(text, length, "psmain", "ps_5_0", ps);
+bool compileProgram(const char* text, size_t length, ComPtr<ID3DBlob>& vs, ComPtr<ID3DBlob>& ps, bool quiet) {
+    return compileShader(text, length, "vsmain", "vs_5_0", vs, quiet) &&
+           compileShader(text, length, "psmain", "ps_5_0", ps, quiet);
 }
 
 D3D11_BUFFER_DESC constantBufferDesc() {
@@ -47,19 +49,46 @@ D3D11_SAMPLER_DESC pointClampSamplerDesc() {
 
 }  // namespace
 
-bool DuplicationSource::Impl::openOutput(ID3D12Device* caller, DXGI_OUTPUT_DESC& desc) {
-    const LUID luid = caller->GetAdapterLuid();
-    ComPtr<IDXGIFactory4> factory;
-    if (FAILED(CreateDXGIFactory1(IID_PPV_ARGS(factory.GetAddressOf())))) return false;
+void DuplicationSource::Impl::startupFailure(const char* format, ...) {
+    if (startupQuiet()) return;
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(stderr, format, arguments);
+    va_end(arguments);
+    if (deviceLost) recreateReported = true;
+}
+
+bool DuplicationSource::Impl::openAdapter(ID3D12Device* caller, bool newFactory) {
+    if (newFactory || !factory) {
+        ComPtr<IDXGIFactory4> fresh;
+        if (FAILED(CreateDXGIFactory1(IID_PPV_ARGS(fresh.GetAddressOf())))) return false;
+        factory = fresh;
+    }
     adapter.Reset();
-    if (FAILED(factory->EnumAdapterByLuid(luid, IID_PPV_ARGS(adapter.GetAddressOf())))) {
-        std::fprintf(stderr, "capture: render adapter not found by LUID\n");
+    return SUCCEEDED(factory->EnumAdapterByLuid(caller->GetAdapterLuid(), IID_PPV_ARGS(adapter.GetAddressOf())));
+}
+
+// A factory's outputs are those of the moment it was made (the adapter's too): after a display
+// change (IsCurrent FALSE) a new factory finds the render adapter again, as Microsoft's
+// device-resources templates do. A current factory is kept, and asked again for a missing adapter.
+bool DuplicationSource::Impl::refreshAdapter() {
+    const bool current = factory && factory->IsCurrent();
+    if (current && adapter) return true;
+    if (d3d12Device && openAdapter(d3d12Device, !current)) return true;
+    if (!failureReported) std::fprintf(stderr, "capture: render adapter not found by LUID\n");
+    failureReported = true;
+    return false;
+}
+
+bool DuplicationSource::Impl::openOutput(ID3D12Device* caller, DXGI_OUTPUT_DESC& desc) {
+    if (!openAdapter(caller, true)) {
+        startupFailure("capture: render adapter not found by LUID\n");
         return false;
     }
     ComPtr<IDXGIOutput> enumerated;
     if (FAILED(adapter->EnumOutputs(static_cast<UINT>(outputIndex), enumerated.GetAddressOf()))) {
-        std::fprintf(stderr, "capture: output %d not found on the render adapter (monitor unplugged? wrong --monitor?)\n",
-                     outputIndex);
+        startupFailure("capture: output %d not found on the render adapter (monitor unplugged? wrong --monitor?)\n",
+                       outputIndex);
         return false;
     }
     output.Reset();
@@ -74,13 +103,13 @@ bool DuplicationSource::Impl::createDevice() {
     if (FAILED(D3D11CreateDevice(adapter.Get(), D3D_DRIVER_TYPE_UNKNOWN, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT,
                                  nullptr, 0, D3D11_SDK_VERSION, device.GetAddressOf(), nullptr,
                                  context.GetAddressOf()))) {
-        if (!deviceLost) std::fprintf(stderr, "capture: D3D11 device creation failed\n");
+        startupFailure("capture: D3D11 device creation failed\n");
         return false;
     }
     device5.Reset();
     context4.Reset();
     if (FAILED(device.As(&device5)) || FAILED(context.As(&context4))) {
-        std::fprintf(stderr, "capture: D3D11.4 (fences) unavailable\n");
+        startupFailure("capture: D3D11.4 (fences) unavailable\n");
         return false;
     }
     fence.Reset();
@@ -99,7 +128,7 @@ bool DuplicationSource::Impl::createPipeline() {
 
 bool DuplicationSource::Impl::createPipelineObjects() {
     ComPtr<ID3DBlob> vs, ps;
-    if (!compileProgram(kCursorShader, kCursorShaderLength, vs, ps)) return false;
+    if (!compileProgram(kCursorShader, kCursorShaderLength, vs, ps, startupQuiet())) return shaderFailed();
     cursorVs.Reset();
     if (FAILED(device->CreateVertexShader(vs->GetBufferPointer(), vs->GetBufferSize(), nullptr, cursorVs.GetAddressOf())))
         return false;
@@ -129,7 +158,7 @@ bool DuplicationSource::Impl::createConvertProgram() {
     convertVs.Reset();
     convertPs.Reset();
     ComPtr<ID3DBlob> vs, ps;
-    if (!compileProgram(kConvertShader, kConvertShaderLength, vs, ps)) return false;
+    if (!compileProgram(kConvertShader, kConvertShaderLength, vs, ps, startupQuiet())) return shaderFailed();
     if (SUCCEEDED(device->CreateVertexShader(vs->GetBufferPointer(), vs->GetBufferSize(), nullptr, convertVs.GetAddressOf())) &&
         SUCCEEDED(device->CreatePixelShader(ps->GetBufferPointer(), ps->GetBufferSize(), nullptr, convertPs.GetAddressOf())))
         return true;

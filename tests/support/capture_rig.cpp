@@ -24,7 +24,9 @@ uint32_t stampOf(const uint8_t* row) {
     return v;
 }
 
-std::string problemOf(const velda::readback::Pixels& frame) {
+}  // namespace
+
+std::string frameProblem(const velda::readback::Pixels& frame) {
     if (frame.width < 64 || frame.height < 8) return "a frame of " + std::to_string(frame.width) + "x" +
                                                      std::to_string(frame.height);
     const size_t pitch = size_t{frame.width} * 4;
@@ -36,8 +38,6 @@ std::string problemOf(const velda::readback::Pixels& frame) {
     if (std::abs(middle[0] - middle[1]) > 2 || std::abs(middle[1] - middle[2]) > 2) return "a frame that is not grey";
     return {};
 }
-
-}  // namespace
 
 winsim::MachineConfig quickMachine() {
     winsim::MachineConfig config;
@@ -52,12 +52,13 @@ winsim::MachineConfig quickMachine() {
     return config;
 }
 
-CaptureRig::CaptureRig() {
+CaptureRig::CaptureRig(const winsim::MachineConfig& machine, int32_t output, DPI_AWARENESS_CONTEXT awareness)
+    : output_(output) {
     winsim::clearFaults();
     winsim::resetQueueKnobs();
     winsim::resetDebugLayer();
-    winsim::useMachine(quickMachine());
-    winsim::setManifestDpiAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    winsim::useMachine(machine);
+    if (awareness) winsim::setManifestDpiAwareness(awareness);
     winsim::setCursorPosition(200, 40);  // right of the middle, below the stamps
     remakeConsumer();
     objectsBefore_ = winsim::liveObjectCount();  // the consumer device's own
@@ -81,7 +82,7 @@ bool CaptureRig::remakeConsumer() {
            SUCCEEDED(D3D12CreateDevice(adapter.Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(consumer_.GetAddressOf())));
 }
 
-void CaptureRig::newSource() { source_ = std::make_unique<velda::DuplicationSource>(0); }
+void CaptureRig::newSource() { source_ = std::make_unique<velda::DuplicationSource>(output_); }
 
 void CaptureRig::dropSource() { source_.reset(); }
 
@@ -95,7 +96,7 @@ std::string CaptureRig::newestFrameProblem() {
         velda::readback::Pixels frame;
         if (FAILED(velda::readback::readMip(consumer_.Get(), texture, 0, frame))) return "the frame could not be read";
         // A slot is written again only after two more frames: fewer than two means a clean read.
-        if (framesPublished() < before + 2) return problemOf(frame);
+        if (framesPublished() < before + 2) return frameProblem(frame);
     }
     return {};  // the source publishes faster than it can be read: nothing to judge, nothing wrong
 }

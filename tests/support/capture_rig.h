@@ -12,6 +12,7 @@
 #include <string>
 
 #include "impl.h"
+#include "readback.h"
 #include "winsim/machine.h"
 
 namespace rig {
@@ -20,10 +21,16 @@ using Clock = std::chrono::steady_clock;
 
 winsim::MachineConfig quickMachine();
 
+// What is wrong with a frame as a consumer reads it: "" for a whole frame (its first and last rows
+// carry the same version) of the desktop's grey, not black.
+std::string frameProblem(const velda::readback::Pixels& frame);
+
 class CaptureRig {
 public:
-    // Runs on a fresh quickMachine() with a consumer device of its own; faults are cleared.
-    CaptureRig();
+    // Runs on a fresh `machine` with a consumer device of its own, capturing output `output` for a
+    // host whose manifest declares `awareness` (null: a DPI-unaware host); faults are cleared.
+    explicit CaptureRig(const winsim::MachineConfig& machine = quickMachine(), int32_t output = 0,
+                        DPI_AWARENESS_CONTEXT awareness = DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     ~CaptureRig();
     CaptureRig(const CaptureRig&) = delete;
     CaptureRig& operator=(const CaptureRig&) = delete;
@@ -54,6 +61,7 @@ public:
 private:
     Microsoft::WRL::ComPtr<ID3D12Device> consumer_;
     std::unique_ptr<velda::DuplicationSource> source_;
+    int32_t output_ = 0;
     int64_t objectsBefore_ = 0;
     int64_t handlesBefore_ = 0;
 };

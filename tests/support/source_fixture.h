@@ -15,6 +15,9 @@ using Microsoft::WRL::ComPtr;
 
 class SourceTest : public WinsimTest {
 protected:
+    // The private operations against the documented platform: what one acquisition can know from a
+    // duplication's description alone. The running source meets the variants in other tests.
+    bool takesEnvironmentVariants() const override { return false; }
     using Impl = velda::DuplicationSource::Impl;
 
     void SetUp() override {

@@ -12,6 +12,7 @@
 #include <stb_image.h>
 
 #include "machine/desktop.h"
+#include "winsim/machine.h"
 
 namespace {
 
@@ -55,6 +56,11 @@ TEST(Snapshot, WritesOneWholeFrameOfEachDefaultOutput) {
 }
 
 TEST(Snapshot, WritesTheMipItIsAskedFor) {
+    if (winsim::currentVariants().d3d12SingleMipSharing) {
+        // Direct3D 12 opens only single-mip shared textures there: the ring has no mip 3 to write.
+        EXPECT_EQ(run("1 " + (std::filesystem::temp_directory_path() / "velda_snapshot_test_nomip.png").string() + " 3"), 2);
+        return;
+    }
     const Png png = snapshot(1, 3);
     ASSERT_TRUE(png.pixels);
     EXPECT_EQ(png.width, 320);

@@ -13,6 +13,7 @@ namespace {
 
 class UnawareProcessTest : public D3D11Test {
 protected:
+    bool takesEnvironmentVariants() const override { return false; }  // dpi-process has its own test
     std::string machineName() const override { return "dpi-scaled"; }  // DISPLAY2 at 150 %
     DPI_AWARENESS_CONTEXT manifestDpiAwareness() const override { return nullptr; }
 };

@@ -24,6 +24,8 @@ struct Frame {
 
 class DuplicationTest : public D3D11Test {
 protected:
+    // What the documented platform gives; the variants have tests of their own.
+    bool takesEnvironmentVariants() const override { return false; }
     // Still desktops and a still cursor: every update comes from the test.
     void adjustMachine(winsim::MachineConfig& config) const override {
         config.movingCursor = false;

@@ -179,6 +179,7 @@ TEST_F(D3D11Test, DestroyingADeviceWithAStalledQueueDropsItsWork) {
 
 class SharedTextureTest : public D3D11Test {
 protected:
+    bool takesEnvironmentVariants() const override { return false; }  // mipped sharing as documented
     void SetUp() override {
         D3D11Test::SetUp();
         ASSERT_EQ(D3D12CreateDevice(adapter.Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(d3d12.GetAddressOf())), S_OK);

@@ -54,6 +54,23 @@ enum class Timeline {
     DeviceRemoval,  // adapter 0's devices are removed 3 s after the first duplication; new ones can be made 1 s later
 };
 
+// Behaviours Microsoft's documentation leaves open, where real machines may answer either way. A
+// machine carries any of them; WINSIM_VARIANTS (a comma-separated list of their names, or "all")
+// adds them to every machine a process makes.
+struct Variants {
+    // "mode-format-scanout": DXGI_OUTDUPL_DESC.ModeDesc.Format is the display mode's own format
+    // (R10G10B10A2 for an FP16 desktop, B8G8R8A8 for the others), not that of the images the
+    // duplication delivers.
+    bool modeFormatScanout = false;
+    // "d3d12-single-mip-sharing": ID3D12Device::OpenSharedHandle refuses a texture with more than
+    // one mip (E_INVALIDARG); sharing is guaranteed for single-mip textures only.
+    bool d3d12SingleMipSharing = false;
+    // "dpi-process": DuplicateOutput1 checks the process's DPI awareness, not the thread's.
+    bool dpiProcess = false;
+
+    bool any() const { return modeFormatScanout || d3d12SingleMipSharing || dpiProcess; }
+};
+
 struct MachineConfig {
     std::string name = "custom";
     std::vector<AdapterConfig> adapters;
@@ -69,10 +86,20 @@ struct MachineConfig {
     // AcquireNextFrame) lasts this fraction of what it asks: 0.1 runs a program's sleeps and
     // time-outs ten times as fast. Desktop updates, the cursor and the timelines keep real time.
     double waitScale = 1.0;
+    Variants variants;
+    // False: WINSIM_VARIANTS leaves this machine as configured (a test of one documented behaviour).
+    bool environmentVariants = true;
 };
 
 // The scenario catalogue. `scenario` returns false for an unknown name.
 bool scenario(std::string_view name, MachineConfig& out);
 std::vector<std::string> scenarioNames();
+
+// Adds the variants a comma-separated list names ("all": every one) to `out`. False, with `bad`
+// the first unknown name, when the list names one that is not a variant.
+bool parseVariants(std::string_view list, Variants& out, std::string* bad = nullptr);
+std::vector<std::string> variantNames();
+// The variants of the machine that runs now (none when no machine runs).
+Variants currentVariants();
 
 }  // namespace winsim

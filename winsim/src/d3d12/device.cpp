@@ -44,6 +44,9 @@ HRESULT Device::OpenSharedHandle(HANDLE handle, REFIID riid, void** object) {
     auto shared = kernel::lookupAs<dxgi::SharedResource>(handle);
     if (!shared) return E_INVALIDARG;
     if (shared->adapter != adapter_) return E_INVALIDARG;  // a resource of another adapter
+    // Direct3D 12's sharing with Direct3D 11 is documented for single-mip textures only
+    // ("Direct3D 11 on 12" and OpenSharedHandle's remarks); some drivers refuse mip chains.
+    if (shared->image->mipLevels > 1 && adapter_->variants.d3d12SingleMipSharing) return E_INVALIDARG;
     // Shared resources start in COMMON, from which simultaneous access promotes them to any state.
     auto* resource = new Resource(Microsoft::WRL::ComPtr<Device>(this), shared->image, describe(*shared),
                                   D3D12_HEAP_TYPE_DEFAULT, D3D12_RESOURCE_STATE_COMMON);

@@ -26,6 +26,14 @@ HRESULT refusalResult(DuplicationRefusal refusal) {
 // accepted that format only.
 constexpr DXGI_FORMAT kPlainFormats[] = {DXGI_FORMAT_B8G8R8A8_UNORM};
 
+// The display mode's own format, which a machine of the mode-format-scanout variant reports as
+// ModeDesc.Format: DXGI_OUTDUPL_DESC's page says ModeDesc describes "the display mode of the
+// duplicated output", and leaves open whether that is the format of the images delivered (FP16
+// when DuplicateOutput1 was asked for it) or the scan-out mode an HDR10 display runs in.
+DXGI_FORMAT scanoutFormat(DXGI_FORMAT desktop) {
+    return desktop == DXGI_FORMAT_R16G16B16A16_FLOAT ? DXGI_FORMAT_R10G10B10A2_UNORM : DXGI_FORMAT_B8G8R8A8_UNORM;
+}
+
 }  // namespace
 
 HRESULT duplicateOutput(IDXGIOutput* parent, const std::shared_ptr<Machine>& machine, const AdapterState& adapter,
@@ -64,7 +72,8 @@ void Duplication::GetDesc(DXGI_OUTDUPL_DESC* desc) {
     desc->ModeDesc.Width = config.width;
     desc->ModeDesc.Height = config.height;
     desc->ModeDesc.RefreshRate = DXGI_RATIONAL{60, 1};
-    desc->ModeDesc.Format = compositor_->format();
+    desc->ModeDesc.Format = machine_->config().variants.modeFormatScanout ? scanoutFormat(config.format)
+                                                                          : compositor_->format();
     desc->ModeDesc.ScanlineOrdering = DXGI_MODE_SCANLINE_ORDER_PROGRESSIVE;
     desc->Rotation = config.rotation;
     desc->DesktopImageInSystemMemory = FALSE;

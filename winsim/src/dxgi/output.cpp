@@ -13,6 +13,12 @@ HRESULT Output::GetParent(REFIID riid, void** parent) { return adapter_->QueryIn
 
 namespace {
 
+bool processIsPerMonitorAware(const Machine& machine) {
+    const intptr_t context = machine.processDpiContext.load();
+    return context == contextValue(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE) ||
+           context == contextValue(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+}
+
 // The fields DXGI_OUTPUT_DESC and DXGI_OUTPUT_DESC1 share.
 template <class Desc>
 void describe(const OutputSnapshot& output, Desc& desc) {
@@ -99,9 +105,13 @@ HRESULT Output::DuplicateOutput1(IUnknown* device, UINT flags, UINT formatCount,
     *out = nullptr;
     if (auto hr = fault("IDXGIOutput5::DuplicateOutput1")) return *hr;
     if (!device || !formats || formatCount == 0 || (flags & ~kKnownFlags)) return E_INVALIDARG;
-    if (!threadIsPerMonitorAware()) {
+    // DuplicateOutput1's page asks for a per-monitor-aware caller without saying whether the
+    // thread's awareness or the process's counts: the dpi-process variant checks the process's.
+    const bool byProcess = adapter_->state()->variants.dpiProcess;
+    if (!(byProcess ? processIsPerMonitorAware(*adapter_->machine()) : threadIsPerMonitorAware())) {
         debug::message("IDXGIOutput5::DuplicateOutput1",
-                       "DuplicateOutput1_PerMonitorDpiRequired: the calling thread is not per-monitor DPI aware");
+                       byProcess ? "DuplicateOutput1_PerMonitorDpiRequired: the process is not per-monitor DPI aware"
+                                 : "DuplicateOutput1_PerMonitorDpiRequired: the calling thread is not per-monitor DPI aware");
         return E_INVALIDARG;
     }
     return duplicateOutput(this, adapter_->machine(), *adapter_->state(), snapshot_, device, formats, formatCount, out);

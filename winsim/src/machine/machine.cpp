@@ -48,6 +48,7 @@ Machine::Machine(const MachineConfig& config) : config_(config), created_(Clock:
     for (const auto& adapterConfig : config.adapters) {
         auto adapter = std::make_shared<AdapterState>();
         adapter->config = adapterConfig;
+        adapter->variants = config.variants;
         adapter->index = static_cast<int>(adapters_.size());
         adapter->ledger = std::make_shared<gpu::Ledger>(adapterConfig.dedicatedBytes);
         adapter->nonLocalLedger = std::make_shared<gpu::Ledger>(adapterConfig.sharedSystemBytes);
@@ -60,9 +61,9 @@ Machine::Machine(const MachineConfig& config) : config_(config), created_(Clock:
     }
     cursor.moving = config.movingCursor;
     otherDuplicatingProcesses = config.otherDuplicatingProcesses;
-    applyManifestDpiAwareness(*this);
     cursor.shape = standardCursor(CursorKind::Color);
     cursor.handle = reinterpret_cast<HCURSOR>(static_cast<uintptr_t>(0x20000));
+    applyManifestDpiAwareness(*this);
 }
 
 std::shared_ptr<AdapterState> Machine::adapterByLuid(const LUID& luid) const {
@@ -97,14 +98,32 @@ Current& current() {
     return *instance;
 }
 
+void listKnown(const char* what, std::string_view wanted, const std::vector<std::string>& known) {
+    std::fprintf(stderr, "winsim: unknown %s \"%.*s\"; known:", what, static_cast<int>(wanted.size()), wanted.data());
+    for (const auto& name : known) std::fprintf(stderr, " %s", name.c_str());
+    std::fprintf(stderr, "\n");
+}
+
+// A machine for `config` with the variants WINSIM_VARIANTS names added; null (and the known
+// names on standard error) when it names one that is no variant.
+std::shared_ptr<Machine> machineWithEnvironmentVariants(MachineConfig config) {
+    const char* list = config.environmentVariants ? std::getenv("WINSIM_VARIANTS") : nullptr;
+    std::string bad;
+    if (list && !parseVariants(list, config.variants, &bad)) {
+        std::vector<std::string> known = variantNames();
+        known.emplace_back("all");
+        listKnown("variant", bad, known);
+        return nullptr;
+    }
+    return std::make_shared<Machine>(config);
+}
+
 std::shared_ptr<Machine> environmentMachine() {
     const char* name = std::getenv("WINSIM_SCENARIO");
     const std::string_view wanted = name && *name ? name : "default";
     MachineConfig config;
-    if (scenario(wanted, config)) return std::make_shared<Machine>(config);
-    std::fprintf(stderr, "winsim: unknown scenario \"%.*s\"; known:", static_cast<int>(wanted.size()), wanted.data());
-    for (const auto& known : scenarioNames()) std::fprintf(stderr, " %s", known.c_str());
-    std::fprintf(stderr, "\n");
+    if (scenario(wanted, config)) return machineWithEnvironmentVariants(config);
+    listKnown("scenario", wanted, scenarioNames());
     return nullptr;
 }
 }  // namespace
@@ -116,6 +135,11 @@ std::shared_ptr<Machine> currentMachine() {
         current().chosen = true;
     }
     return current().machine;
+}
+
+Variants currentVariants() {
+    auto machine = currentMachine();
+    return machine ? machine->config().variants : Variants{};
 }
 
 std::chrono::nanoseconds programWait(DWORD milliseconds) {
@@ -131,7 +155,7 @@ std::shared_ptr<OutputState> currentOutput(int output) {
 }
 
 void useMachine(const MachineConfig& config) {
-    auto machine = std::make_shared<Machine>(config);
+    auto machine = machineWithEnvironmentVariants(config);
     std::lock_guard lock(current().mutex);
     current().machine = std::move(machine);
     current().chosen = true;

@@ -47,6 +47,7 @@ private:
 
 struct AdapterState {
     AdapterConfig config;
+    Variants variants;  // the machine's, for the objects that know only their adapter
     int index = 0;
     std::shared_ptr<gpu::Ledger> ledger;          // local video memory
     std::shared_ptr<gpu::Ledger> nonLocalLedger;  // system memory the adapter reaches (upload, read-back)
