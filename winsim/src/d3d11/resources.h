@@ -1,5 +1,6 @@
 // Direct3D 11 resources and their views.
 #pragma once
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,8 @@ public:
     Device* device() const { return device_.Get(); }
     const std::shared_ptr<gpu::Image>& image() const { return image_; }
     const D3D11_TEXTURE2D_DESC& desc() const { return desc_; }
+    // Claims the resource's one NT handle; false when it was claimed before.
+    bool claimSharedHandle() { return !sharedHandleMade_.exchange(true); }
     // Marks a staging texture's mip mapped or unmapped; false when it already was.
     bool setMapped(UINT mip, bool mapped) {
         if (mapped_.size() <= mip) mapped_.resize(desc_.MipLevels, false);
@@ -46,6 +49,7 @@ private:
     std::shared_ptr<gpu::Image> image_;
     const D3D11_TEXTURE2D_DESC desc_;
     std::vector<bool> mapped_;  // by mip, for the immediate context only
+    std::atomic<bool> sharedHandleMade_{false};  // a resource has one NT handle (CreateSharedHandle)
 };
 
 class Buffer final : public com::Object<Buffer, ID3D11Buffer> {

@@ -2,9 +2,7 @@
 // sharing.
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include "d3d11/resources.h"
 #include "debug/layer.h"
@@ -77,21 +75,6 @@ void upload(gpu::Image& image, const D3D11_SUBRESOURCE_DATA* initial) {
                          static_cast<const uint8_t*>(initial[mip].pSysMem), initial[mip].SysMemPitch);
 }
 
-// CreateSharedHandle's remarks: "You can call CreateSharedHandle only once for a shared
-// resource; later calls fail. If you need more handles to the same shared resource, call
-// DuplicateHandle." Claims the resource's one handle; false when it was claimed before. The
-// resource is its image: the claim goes with it.
-bool claimSharedHandle(const std::shared_ptr<gpu::Image>& image) {
-    static auto* mutex = new std::mutex;
-    static auto* claimed = new std::vector<std::weak_ptr<gpu::Image>>;
-    std::lock_guard lock(*mutex);
-    std::erase_if(*claimed, [](const auto& entry) { return entry.expired(); });
-    const auto same = [&](const auto& entry) { return !entry.owner_before(image) && !image.owner_before(entry); };
-    if (std::any_of(claimed->begin(), claimed->end(), same)) return false;
-    claimed->push_back(image);
-    return true;
-}
-
 bool refusedByDriver(const AdapterState& adapter, const D3D11_TEXTURE2D_DESC& d) {
     return !adapter.config.mipsOnSharedTextures && (d.MiscFlags & D3D11_RESOURCE_MISC_GENERATE_MIPS) &&
            (d.MiscFlags & D3D11_RESOURCE_MISC_SHARED);
@@ -143,9 +126,11 @@ HRESULT Texture::CreateSharedHandle(const SECURITY_ATTRIBUTES*, DWORD access, LP
     if (access == 0 || (access != GENERIC_ALL && (access & ~known)))
         return invalid(kCall, "invalid access");
     if (name) return E_NOTIMPL;  // named shared objects are not modelled
-    // The page names no code for a second call; DXGI_ERROR_INVALID_CALL is its code for a call
-    // that is not valid.
-    if (!claimSharedHandle(image_)) {
+    // CreateSharedHandle's remarks: "You can call CreateSharedHandle only once for a shared
+    // resource; later calls fail. If you need more handles to the same shared resource, call
+    // DuplicateHandle." The page names no code for a later call; DXGI_ERROR_INVALID_CALL is its
+    // code for a call that is not valid.
+    if (!claimSharedHandle()) {
         debug::message(kCall, "the resource has its NT handle already (DuplicateHandle makes more)");
         return DXGI_ERROR_INVALID_CALL;
     }
