@@ -1,5 +1,6 @@
 // The conversion pass: one full-screen draw from the desktop-format intermediate into a ring
-// slot, tone-mapping HDR by the monitor's SDR white level.
+// slot, tone-mapping HDR by the monitor's SDR white level and turning a rotated monitor's image
+// upright where asked.
 #include <cstring>
 
 #include "impl.h"
@@ -20,7 +21,7 @@ void setViewport(ID3D11DeviceContext* context, uint32_t w, uint32_t h) {
 
 void DuplicationSource::Impl::convertToRing(int slot) {
     if (!convertVs || !convertPs) return;
-    writeConstants(context.Get(), convertConstants.Get(), {1.0f / sdrWhiteScale, isHdr ? 1.0f : 0.0f, 0.0f, 0.0f});
+    writeConstants(context.Get(), convertConstants.Get(), {1.0f / sdrWhiteScale, isHdr ? 1.0f : 0.0f, static_cast<float>(quarterTurns), 0.0f});
     ID3D11RenderTargetView* target = ringRtvs[slot].Get();
     context->OMSetRenderTargets(1, &target, nullptr);
     context->OMSetBlendState(nullptr, nullptr, 0xFFFFFFFFu);

@@ -50,7 +50,8 @@ HRESULT duplicate(Impl& impl, bool& formatAware) {
 
 DesktopMode modeOf(const DXGI_MODE_DESC& mode) { return {mode.Width, mode.Height, mode.Format}; }
 
-DesktopMode ringMode(const Impl& impl) { return {impl.width, impl.height, impl.desktopFormat}; }
+// The images the ring takes, in the display mode's orientation.
+DesktopMode ringMode(const Impl& impl) { return {impl.imageWidth(), impl.imageHeight(), impl.desktopFormat}; }
 
 bool sameDuplication(const DeliveredMode& a, const DeliveredMode& b) {
     return a.reported == b.reported && a.formatAware == b.formatAware;
@@ -60,26 +61,26 @@ bool sameDuplication(const DeliveredMode& a, const DeliveredMode& b) {
 constexpr size_t kKnownModes = 8;
 
 void warnRotation(Impl& impl, DXGI_MODE_ROTATION rotation) {
-    if (static_cast<unsigned>(rotation) <= 1 || impl.rotationWarned) return;
+    if (static_cast<unsigned>(rotation) <= 1 || impl.rotationWarned || impl.rotationCorrected) return;
     std::fprintf(stderr, "capture: rotated output (%d) unsupported in v1 — image will be unrotated\n",
                  static_cast<int>(rotation));
     impl.rotationWarned = true;
 }
 
-// True when the ring in place was built for `mode`. A ring whose rebuild failed counts as built for
-// no mode, so that the next acquisition rebuilds it before capture resumes.
-bool ringMatches(Impl& impl, const DesktopMode& mode) {
+// True when the ring in place was built for `mode` turned by `turns`. A ring whose rebuild failed
+// counts as built for no mode, so that the next acquisition rebuilds it before capture resumes.
+bool ringMatches(Impl& impl, const DesktopMode& mode, int32_t turns) {
     {
         std::lock_guard lock(impl.stateMutex);
         if (!impl.ringComplete) return false;
     }
-    return mode == ringMode(impl);
+    return mode == ringMode(impl) && turns == impl.quarterTurns;
 }
 
 void printModeChange(const Impl& impl, const DesktopMode& mode) {
     std::printf("capture: output %d mode change %ux%u fmt %d -> %ux%u fmt %d — ring rebuilt\n",
-                static_cast<int>(impl.outputIndex), static_cast<unsigned>(impl.width.load()),
-                static_cast<unsigned>(impl.height.load()), static_cast<int>(impl.desktopFormat),
+                static_cast<int>(impl.outputIndex), static_cast<unsigned>(impl.imageWidth()),
+                static_cast<unsigned>(impl.imageHeight()), static_cast<int>(impl.desktopFormat),
                 static_cast<unsigned>(mode.width), static_cast<unsigned>(mode.height), static_cast<int>(mode.format));
 }
 
@@ -121,24 +122,42 @@ bool DuplicationSource::Impl::acquireDuplication(bool initial) {
     DXGI_OUTDUPL_DESC desc{};
     duplication->GetDesc(&desc);
     warnRotation(*this, desc.Rotation);
+    rotation = desc.Rotation;
     duplicated = DeliveredMode{modeOf(desc.ModeDesc), formatAware, {}};
     imagesChecked = false;
     const DesktopMode mode = expectedImages();
+    const int32_t turns = wantedTurns();
     if (!initial) {
-        if (ringMatches(*this, mode)) return true;
+        if (ringMatches(*this, mode, turns)) return true;
         if (mode != ringMode(*this)) printModeChange(*this, mode);
     }
-    if (!adoptMode(mode)) {
+    if (!adoptMode(mode, turns)) {
         duplication.Reset();  // no capture over an incomplete ring: the next acquisition rebuilds it
         return false;
     }
     return true;
 }
 
-bool DuplicationSource::Impl::adoptMode(const DesktopMode& mode) {
-    width = mode.width;
-    height = mode.height;
+void DuplicationSource::Impl::setGeometry(const DesktopMode& mode, int32_t turns) {
+    quarterTurns = turns;
+    width = turns % 2 ? mode.height : mode.width;
+    height = turns % 2 ? mode.width : mode.height;
     desktopFormat = mode.format;
+}
+
+// With rotation correction on, the images of a rotated monitor are turned back upright.
+int32_t DuplicationSource::Impl::wantedTurns() const {
+    if (!rotationCorrected) return 0;
+    switch (rotation) {
+    case DXGI_MODE_ROTATION_ROTATE90: return 1;
+    case DXGI_MODE_ROTATION_ROTATE180: return 2;
+    case DXGI_MODE_ROTATION_ROTATE270: return 3;
+    default: return 0;
+    }
+}
+
+bool DuplicationSource::Impl::adoptMode(const DesktopMode& mode, int32_t turns) {
+    setGeometry(mode, turns);
     if (!rebuildRing()) return false;
     noticeConversion(*this);
     std::lock_guard lock(stateMutex);
@@ -170,15 +189,16 @@ bool DuplicationSource::Impl::imageFitsRing(ID3D11Texture2D* frame) {
     D3D11_TEXTURE2D_DESC desc{};
     frame->GetDesc(&desc);
     const DesktopMode images{desc.Width, desc.Height, desc.Format};
-    if (images == ringMode(*this)) {
+    const int32_t turns = wantedTurns();  // rotation correction may have been turned on or off
+    if (images == ringMode(*this) && turns == quarterTurns) {
         if (!imagesChecked) learnDelivered(images);
         return true;
     }
     // Never copied across sizes or formats: the image goes back, and the ring follows it.
     duplication->ReleaseFrame();
     learnDelivered(images);
-    printModeChange(*this, images);
-    if (!adoptMode(images)) {
+    if (images != ringMode(*this)) printModeChange(*this, images);
+    if (!adoptMode(images, turns)) {
         duplication.Reset();  // re-acquired over a ring rebuilt for what it delivers
         setLive(false);
     }

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -77,6 +78,11 @@ struct DuplicationSource::Impl {
     std::atomic<uint32_t> height{0};
     std::atomic<uint32_t> mipLevels{1};
     DXGI_FORMAT desktopFormat = DXGI_FORMAT_B8G8R8A8_UNORM;
+    // The quarter turns (0..3) the conversion pass gives the desktop images (in the display mode's
+    // orientation) to stand upright in the ring; 0 unless rotation correction is on. The images are
+    // the ring's size, with width and height swapped for an odd number of turns.
+    int32_t quarterTurns = 0;
+    DXGI_MODE_ROTATION rotation = DXGI_MODE_ROTATION_IDENTITY;  // the held duplication's
     bool needsConvert = false;
     bool isHdr = false;
     float sdrWhiteScale = 2.5f;
@@ -104,10 +110,12 @@ struct DuplicationSource::Impl {
     int32_t hotspotY = 0;
     RECT desktopRect{0, 0, 0, 0};
     std::vector<uint8_t> pointerShapeBuffer;
-    int32_t cursorSetting = -1;
+    std::atomic<int32_t> cursorSetting{-1};  // 0: no cursor; latched into drawCursor at each ring build
     std::atomic<bool> drawCursor{true};
 
-    mutable std::mutex stateMutex;  // guards the five publication fields below, and the two ring flags
+    mutable std::mutex stateMutex;  // guards the publication fields below, and the two ring flags
+    // Notified at each publication and by stop, for waitForFrame.
+    mutable std::condition_variable publicationChanged;
     // Set only by a rebuild that completed every slot; cleared when a rebuild starts and by stop.
     // While it is false no capture pass and no consumer touches the ring.
     bool ringComplete = false;
@@ -118,8 +126,14 @@ struct DuplicationSource::Impl {
     uint64_t framesProduced = 0;
     uint64_t reacquireCount = 0;
     bool live = false;
+    bool running = false;  // a capture thread runs (from start's launch to stop)
+    // The newest publication's update and publication times (QPC) and whether its image changed.
+    int64_t updateQpc = 0;
+    int64_t publishQpc = 0;
+    bool desktopChanged = false;
 
-    double minFrameIntervalMs = 0.0;
+    std::atomic<double> minFrameIntervalMs{0.0};
+    std::atomic<bool> rotationCorrected{false};
     std::thread worker;
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> paused{false};
@@ -161,6 +175,10 @@ struct DuplicationSource::Impl {
     // Blends the cursor texture into ring slot `slot` at (cursorX, cursorY).
     void drawCursorOverlay(int slot);
 
+    uint32_t imageWidth() const { return quarterTurns % 2 ? height : width; }
+    uint32_t imageHeight() const { return quarterTurns % 2 ? width : height; }
+    // The publication as one record (stateMutex held).
+    FrameInfo frameLocked() const;
     // Publication counters for tests and tools; the system itself never reads them.
     uint64_t framesProducedNow() const {
         std::lock_guard lock(stateMutex);
@@ -192,9 +210,13 @@ private:
     bool openOutput(ID3D12Device* caller, DXGI_OUTPUT_DESC& desc);
     // Stores `mode` as the ring's, rebuilds the ring for it, prints the conversion notice and
     // publishes the new generation.
-    bool adoptMode(const DesktopMode& mode);
+    bool adoptMode(const DesktopMode& mode, int32_t turns);
     // The mode the images of the duplication held now are expected in.
     DesktopMode expectedImages() const;
+    // The quarter turns the ring should give the images of the duplication held now.
+    int32_t wantedTurns() const;
+    // Stores the ring's geometry for `mode` turned by `turns`.
+    void setGeometry(const DesktopMode& mode, int32_t turns);
     void learnDelivered(const DesktopMode& images);
     bool createDevice();
     bool createPipeline();
@@ -202,7 +224,7 @@ private:
     bool ringReady() const;
     // Copies (and converts) `frame` into the slot and finishes it; what ReleaseFrame returned.
     HRESULT renderFrame(int slot, ID3D11Texture2D* frame);
-    void publish(int slot);
+    void publish(int slot, const DXGI_OUTDUPL_FRAME_INFO& frame);
     void setLive(bool value);
     bool recreateCursorTexture(uint32_t w, uint32_t h);
     void releaseRing(bool keepHandedOut);

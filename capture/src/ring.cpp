@@ -41,7 +41,8 @@ bool DuplicationSource::Impl::rebuildRing() {
 
 bool DuplicationSource::Impl::buildRing() {
     releaseRing(true);
-    needsConvert = desktopFormat != DXGI_FORMAT_B8G8R8A8_UNORM;
+    // Desktops in other formats, and images that are turned upright, go through the conversion pass.
+    needsConvert = desktopFormat != DXGI_FORMAT_B8G8R8A8_UNORM || quarterTurns != 0;
     isHdr = desktopFormat == DXGI_FORMAT_R16G16B16A16_FLOAT;
     drawCursor.exchange(cursorSetting != 0);
     // A conversion program that could not be made before (a passing compiler or driver failure)
@@ -99,7 +100,7 @@ void DuplicationSource::Impl::releaseRing(bool keepHandedOut) {
 }
 
 bool DuplicationSource::Impl::createIntermediate() {
-    D3D11_TEXTURE2D_DESC desc = textureDesc(width, height, 1, desktopFormat);
+    D3D11_TEXTURE2D_DESC desc = textureDesc(imageWidth(), imageHeight(), 1, desktopFormat);
     desc.BindFlags = D3D11_BIND_SHADER_RESOURCE;
     return SUCCEEDED(device->CreateTexture2D(&desc, nullptr, convertSource.ReleaseAndGetAddressOf())) &&
            SUCCEEDED(device->CreateShaderResourceView(convertSource.Get(), nullptr,

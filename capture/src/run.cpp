@@ -45,11 +45,26 @@ bool DuplicationSource::Impl::ringReady() const {
     return ringComplete;
 }
 
-void DuplicationSource::Impl::publish(int slot) {
-    std::lock_guard lock(stateMutex);
-    latestIndex = slot;
-    ++framesProduced;
-    live = true;
+int64_t qpcNow() {
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+// The frame carries the desktop update it shows: a new image, or else a pointer that moved.
+void DuplicationSource::Impl::publish(int slot, const DXGI_OUTDUPL_FRAME_INFO& frame) {
+    const bool imageChanged = frame.LastPresentTime.QuadPart != 0;
+    const int64_t published = qpcNow();
+    {
+        std::lock_guard lock(stateMutex);
+        latestIndex = slot;
+        ++framesProduced;
+        live = true;
+        desktopChanged = imageChanged;
+        updateQpc = imageChanged ? frame.LastPresentTime.QuadPart : frame.LastMouseUpdateTime.QuadPart;
+        publishQpc = published;
+    }
+    publicationChanged.notify_all();
 }
 
 bool DuplicationSource::Impl::ensureDuplication() {
@@ -97,7 +112,7 @@ void DuplicationSource::Impl::run() {
             Sleep(100);
             continue;
         }
-        if (const int32_t ms = frameCapSleepMs(minFrameIntervalMs, nowNs() - lastFrameTime); ms >= 0)
+        if (const int32_t ms = frameCapSleepMs(minFrameIntervalMs.load(), nowNs() - lastFrameTime); ms >= 0)
             Sleep(static_cast<DWORD>(ms));
         if (!ensureDuplication()) {
             Sleep(250);
@@ -118,7 +133,7 @@ void DuplicationSource::Impl::run() {
         if (resource) resource.As(&frame);
         if (frame && !imageFitsRing(frame.Get())) continue;  // handed back; the ring now follows it
         const HRESULT released = renderFrame(slot, frame.Get());
-        publish(slot);
+        publish(slot, info);
         lastFrameTime = nowNs();
         slot = (slot + 1) % kRingSize;
         // Access lost while the frame was held (a mode change, say): the copy was queued while it

@@ -28,8 +28,18 @@ float enc(float c) {
     return c <= 0.0031308 ? 12.92 * c : 1.055 * pow(c, 1.0 / 2.4) - 0.055;
 }
 
+// Where an upright desktop point lies in the image of a monitor rotated by p.z quarter turns
+// (DXGI_MODE_ROTATION_ROTATE90, 180, 270 for 1, 2, 3).
+float2 imageUv(float2 uv) {
+    float2 q = uv;
+    if (p.z > 0.5) q = float2(uv.y, 1 - uv.x);
+    if (p.z > 1.5) q = float2(1 - uv.x, 1 - uv.y);
+    if (p.z > 2.5) q = float2(1 - uv.y, uv.x);
+    return q;
+}
+
 float4 psmain(VSOut i) : SV_Target {
-    float3 c = tex.Sample(smp, i.uv).rgb;
+    float3 c = tex.Sample(smp, imageUv(i.uv)).rgb;
     if (p.y > 0.5) {
         c = saturate(c * p.x);
         c = float3(enc(c.r), enc(c.g), enc(c.b));

@@ -8,7 +8,8 @@
 namespace velda {
 
 // The conversion pass: "vsmain" (vs_5_0) draws one full-screen triangle, "psmain" (ps_5_0)
-// scales HDR scRGB to SDR white, clamps and sRGB-encodes it, or passes other formats through.
+// scales HDR scRGB to SDR white, clamps and sRGB-encodes it, or passes other formats through;
+// constant p: (1 / SDR white scale, HDR flag, quarter turns that stand the image upright, 0).
 extern const char kConvertShader[];
 extern const size_t kConvertShaderLength;
 

@@ -1,4 +1,6 @@
 // The source object: construction, lifecycle operations, accessors and publication reads.
+#include <chrono>
+
 #include "impl.h"
 
 namespace velda {
@@ -36,6 +38,49 @@ int32_t DuplicationSource::latest(uint32_t* generation) const {
     return impl_->latestIndex;
 }
 
+FrameInfo DuplicationSource::Impl::frameLocked() const {
+    FrameInfo info;
+    info.slot = latestIndex;
+    info.generation = generation;
+    if (latestIndex < 0) return info;
+    info.sequence = framesProduced;
+    info.updateQpc = updateQpc;
+    info.publishQpc = publishQpc;
+    info.desktopChanged = desktopChanged;
+    return info;
+}
+
+bool DuplicationSource::latestFrame(FrameInfo* info) const {
+    std::lock_guard lock(impl_->stateMutex);
+    const FrameInfo frame = impl_->frameLocked();
+    if (info) *info = frame;
+    return frame.slot >= 0;
+}
+
+bool DuplicationSource::waitForFrame(uint64_t afterSequence, uint32_t timeoutMs, FrameInfo* info) const {
+    std::unique_lock lock(impl_->stateMutex);
+    const auto fresh = [&] { return impl_->latestIndex >= 0 && impl_->framesProduced > afterSequence; };
+    impl_->publicationChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                       [&] { return fresh() || !impl_->running; });
+    if (!fresh()) return false;
+    if (info) *info = impl_->frameLocked();
+    return true;
+}
+
+SourceState DuplicationSource::state() const {
+    std::lock_guard lock(impl_->stateMutex);
+    return SourceState{impl_->live, impl_->framesProduced, impl_->reacquireCount};
+}
+
+void DuplicationSource::setMinFrameIntervalMs(double milliseconds) { impl_->minFrameIntervalMs = milliseconds; }
+
+void DuplicationSource::setCursorDrawn(bool drawn) {
+    impl_->cursorSetting = drawn ? 1 : 0;
+    impl_->drawCursor = drawn;
+}
+
+void DuplicationSource::setRotationCorrected(bool corrected) { impl_->rotationCorrected = corrected; }
+
 bool DuplicationSource::resume() {
     if (!impl_->d3d12Device) return false;
     // Only a running source has nothing to do. After a failed start the objects made before the
@@ -46,6 +91,11 @@ bool DuplicationSource::resume() {
 
 void DuplicationSource::Impl::stop() {
     stopRequested.exchange(true);
+    {
+        std::lock_guard lock(stateMutex);
+        running = false;
+    }
+    publicationChanged.notify_all();  // waiters return at once
     if (worker.joinable()) worker.join();
 
     duplication.Reset();
@@ -78,6 +128,7 @@ void DuplicationSource::Impl::stop() {
     }
     width = 0;
     height = 0;
+    quarterTurns = 0;
     cursorTexWidth = 0;
     cursorTexHeight = 0;
 }

@@ -178,6 +178,7 @@ bool DuplicationSource::Impl::start(ID3D12Device* caller) {
 
     if (!acquireDuplication(true) && (width == 0 || height == 0)) {
         // No duplication yet: size the ring from the desktop; the capture thread keeps trying.
+        quarterTurns = 0;
         width = static_cast<uint32_t>(desc.DesktopCoordinates.right - desc.DesktopCoordinates.left);
         height = static_cast<uint32_t>(desc.DesktopCoordinates.bottom - desc.DesktopCoordinates.top);
         if (!rebuildRing()) return false;
@@ -186,6 +187,8 @@ bool DuplicationSource::Impl::start(ID3D12Device* caller) {
                 width.load(), height.load(), mipLevels.load(), kRingSize);
     stopRequested.exchange(false);
     worker = std::thread([this] { run(); });
+    std::lock_guard lock(stateMutex);
+    running = true;
     return true;
 }
 

@@ -24,6 +24,23 @@ public:
     int32_t ringSize() const override;
     ID3D12Resource* texture(int32_t slot) const override;
     int32_t latest(uint32_t* generation) const override;
+    bool latestFrame(FrameInfo* info) const override;
+    bool waitForFrame(uint64_t afterSequence, uint32_t timeoutMs, FrameInfo* info) const override;
+    SourceState state() const override;
+
+    // Controls. Each takes effect from the next frame, is safe on any thread at any time, and is
+    // kept across stop and resume.
+    //
+    // The least time between two publications, in milliseconds (measured from the last one); 0,
+    // a negative value or NaN: no cap (the default).
+    void setMinFrameIntervalMs(double milliseconds);
+    // Whether the mouse cursor is drawn into the frames (the default) or left out.
+    void setCursorDrawn(bool drawn);
+    // Whether the frames of a rotated monitor are turned upright (off by default: they arrive in
+    // the display mode's own orientation). With it on, a monitor rotated by 90 or 270 degrees gives
+    // a ring of the desktop's width and height (the mode's swapped), and a change of rotation
+    // rebuilds the ring as a new generation.
+    void setRotationCorrected(bool corrected);
 
     // Restarts a stopped source, or one whose start failed, on the device it was last started with,
     // and returns what that start returns. False when it was never started; true without any work

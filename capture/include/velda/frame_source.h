@@ -7,6 +7,26 @@ struct ID3D12Resource;
 
 namespace velda {
 
+// One publication, read as a whole: every field belongs to the same frame.
+struct FrameInfo {
+    int32_t slot = -1;          // the ring slot it is in (as `latest`); -1 while there is none
+    uint32_t generation = 0;    // the ring's generation (as `latest`)
+    uint64_t sequence = 0;      // how many frames the source had published with this one (1, 2, ...)
+    int64_t updateQpc = 0;      // QueryPerformanceCounter time of the desktop update it carries: when
+                                // the desktop image last changed, or when the pointer moved for a
+                                // frame that only moved the pointer
+    int64_t publishQpc = 0;     // QueryPerformanceCounter time of its publication
+    bool desktopChanged = false;  // the desktop image changed (false: only the pointer moved)
+};
+
+// Whether a source captures now, and its counts since it was made.
+struct SourceState {
+    bool live = false;            // frames are being published (false while paused, stopped,
+                                  // waiting for its monitor, or when the last attempt failed)
+    uint64_t framesProduced = 0;  // frames published
+    uint64_t reacquireCount = 0;  // times the capture thread took the duplication again
+};
+
 // A source publishes frames into a ring of shared textures and tells its consumer which slot is
 // newest. The consumer's protocol:
 //   1. `latest(&generation)` gives the newest complete slot (or -1 for none) and the generation.
@@ -49,6 +69,16 @@ public:
     // The newest complete slot, or -1; writes the ring's generation through `generation` unless
     // it is null.
     virtual int32_t latest(uint32_t* generation) const = 0;
+    // The newest complete frame with its generation, sequence number and times; false (and `slot`
+    // -1) while there is none. Safe on any thread.
+    virtual bool latestFrame(FrameInfo* info) const = 0;
+    // Blocks until a frame with a sequence number above `afterSequence` is published (true, with
+    // `info` filled unless it is null), `timeoutMs` pass or the source is stopped (false). A frame
+    // published before the call counts: pass the last sequence seen to miss none. Returns false
+    // at once when the source does not run. Safe on any thread; never polls.
+    virtual bool waitForFrame(uint64_t afterSequence, uint32_t timeoutMs, FrameInfo* info) const = 0;
+    // Whether frames are being published, and the counts so far. Safe on any thread.
+    virtual SourceState state() const = 0;
 
 protected:
     FrameSource() = default;

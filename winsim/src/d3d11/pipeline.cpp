@@ -37,7 +37,8 @@ HRESULT createShader(Device* device, FaultCall call, shader::Stage stage, const 
     if (!code || length == 0) return invalid(call.name(), "no byte code");
     std::string error;
     auto program = shader::loadProgram(code, length, stage, &error);
-    if (!program) return E_INVALIDARG;  // a blob the interpreter cannot run is refused, not misused
+    // A blob the interpreter cannot run is refused, not misused, and the debug layer says why.
+    if (!program) return invalid(call.name(), "the interpreter cannot run this shader: " + error);
     if (!out) return S_FALSE;
     auto allocation = gpu::Allocation::make(device->adapter()->ledger, length);
     if (!allocation) return E_OUTOFMEMORY;
