@@ -87,7 +87,8 @@ void printModeChange(const Impl& impl, const DesktopMode& mode) {
 // The notice of the conversion a rebuilt ring uses, if any; an HDR desktop first learns its
 // monitor's SDR white level.
 void noticeConversion(Impl& impl) {
-    if (!impl.needsConvert) return;
+    // An 8-bit BGRA desktop passes through the conversion pass only to be turned upright.
+    if (!impl.needsConvert || impl.desktopFormat == DXGI_FORMAT_B8G8R8A8_UNORM) return;
     if (!impl.isHdr) {
         std::printf("capture: output %d desktop format %d — passthrough convert (10-bit SDR assumed gamma-encoded)\n",
                     static_cast<int>(impl.outputIndex), static_cast<int>(impl.desktopFormat));
@@ -194,14 +195,14 @@ bool DuplicationSource::Impl::imageFitsRing(ID3D11Texture2D* frame) {
         if (!imagesChecked) learnDelivered(images);
         return true;
     }
-    // Never copied across sizes or formats: the image goes back, and the ring follows it.
-    duplication->ReleaseFrame();
+    // Never copied across sizes or formats: the ring follows the image first, and the image, held
+    // meanwhile, then goes into it, so that not even a still desktop's only frame is lost.
     learnDelivered(images);
     if (images != ringMode(*this)) printModeChange(*this, images);
-    if (!adoptMode(images, turns)) {
-        duplication.Reset();  // re-acquired over a ring rebuilt for what it delivers
-        setLive(false);
-    }
+    if (adoptMode(images, turns)) return true;
+    duplication->ReleaseFrame();
+    duplication.Reset();  // re-acquired over a ring rebuilt for what it delivers
+    setLive(false);
     return false;
 }
 

@@ -161,7 +161,8 @@ struct DuplicationSource::Impl {
     // delivers (`initial`: always rebuild). True when a duplication is held over a complete ring.
     bool acquireDuplication(bool initial);
     // Compares an acquired image with the ring before it is copied. A mismatch is a mode change:
-    // the ring is rebuilt for the image (false: the image must not be copied).
+    // the ring is rebuilt for the image, which then goes into it. False when that rebuild failed:
+    // the image went back and the duplication was dropped.
     bool imageFitsRing(ID3D11Texture2D* frame);
     // (Re)creates the ring, its views, its Direct3D 12 resources and the conversion intermediate
     // for `width`, `height` and `desktopFormat`. True when all three slots are complete.

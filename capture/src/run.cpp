@@ -131,7 +131,7 @@ void DuplicationSource::Impl::run() {
         placeCursor(desktopRect, hotspotX, hotspotY, cursorVisible, cursorX, cursorY);
         ComPtr<ID3D11Texture2D> frame;
         if (resource) resource.As(&frame);
-        if (frame && !imageFitsRing(frame.Get())) continue;  // handed back; the ring now follows it
+        if (frame && !imageFitsRing(frame.Get())) continue;  // no ring for it: handed back
         const HRESULT released = renderFrame(slot, frame.Get());
         publish(slot, info);
         lastFrameTime = nowNs();

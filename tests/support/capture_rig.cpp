@@ -3,6 +3,7 @@
 #include <dxgi1_6.h>
 
 #include <cstdlib>
+#include <string_view>
 #include <thread>
 
 #include "readback.h"
@@ -39,6 +40,11 @@ std::string frameProblem(const velda::readback::Pixels& frame) {
     return {};
 }
 
+bool rotationCorrected() {
+    const char* value = std::getenv("RIG_ROTATION_CORRECTED");
+    return value && std::string_view(value) == "1";
+}
+
 winsim::MachineConfig quickMachine() {
     winsim::MachineConfig config;
     winsim::scenario("single", config);
@@ -49,6 +55,7 @@ winsim::MachineConfig quickMachine() {
     output.updateHz = 120;
     config.movingCursor = false;
     config.waitScale = 0.1;
+    if (rotationCorrected()) output.rotation = DXGI_MODE_ROTATION_ROTATE90;
     return config;
 }
 
@@ -82,7 +89,10 @@ bool CaptureRig::remakeConsumer() {
            SUCCEEDED(D3D12CreateDevice(adapter.Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(consumer_.GetAddressOf())));
 }
 
-void CaptureRig::newSource() { source_ = std::make_unique<velda::DuplicationSource>(output_); }
+void CaptureRig::newSource() {
+    source_ = std::make_unique<velda::DuplicationSource>(output_);
+    if (rotationCorrected()) source_->setRotationCorrected(true);
+}
 
 void CaptureRig::dropSource() { source_.reset(); }
 

@@ -20,6 +20,10 @@ namespace rig {
 using Clock = std::chrono::steady_clock;
 
 winsim::MachineConfig quickMachine();
+// Whether the rig runs rotated: RIG_ROTATION_CORRECTED=1 in the environment turns the quick
+// machine's monitor by 90 degrees and has every source turn its frames upright, so that a whole
+// run (the sweep, the soak) goes through rotation correction.
+bool rotationCorrected();
 
 // What is wrong with a frame as a consumer reads it: "" for a whole frame (its first and last rows
 // carry the same version) of the desktop's grey, not black.
