@@ -22,7 +22,7 @@ TEST(Desktop, VersionsFollowTheRateAndPresentedImages) {
     EXPECT_LE(desktop.nextUpdate(t0 + 350ms), t0 + 401ms);
     EXPECT_GT(desktop.nextUpdate(t0 + 350ms), t0 + 350ms);
 
-    desktop.present(std::vector<uint8_t>(16, 7), t0 + 350ms);
+    desktop.present(std::vector<uint8_t>(16, 7), 2, 2, t0 + 350ms);
     EXPECT_EQ(desktop.version(t0 + 350ms), 4u);
     auto img = image(DXGI_FORMAT_B8G8R8A8_UNORM, 2, 2);
     desktop.render(img, 4, 1.0f);

@@ -24,7 +24,10 @@ void setSdrWhiteNits(int output, float nits, int target = 0);
 void setSdrWhiteLevel(int output, UINT32 thousandths, int target = 0);
 // The output's monitor handle, as DXGI_OUTPUT_DESC and GetMonitorInfoW know it; null for no output.
 HMONITOR outputMonitor(int output);
-// Shows `pixels` (rows of the output's mode, tightly packed, in its format) as one update.
+// Shows `pixels` as one update: the upright picture a user sees, rows of the output's desktop
+// rectangle (the mode's size, width and height swapped for a 90 or 270 degree rotation), tightly
+// packed, in the mode's format. A rotated output's duplication delivers it turned into the
+// mode's orientation, as Windows does. A picture of another size shows the generated desktop.
 void presentImage(int output, std::vector<uint8_t> pixels);
 // Desktop updates of the output so far.
 uint64_t desktopVersion(int output);

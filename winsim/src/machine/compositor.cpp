@@ -92,7 +92,7 @@ FrameContent Compositor::content(uint64_t version) const {
 }
 
 void Compositor::draw(gpu::Image& target, uint64_t version) const {
-    output_->desktop.render(target, version, output_->whiteLevel(), output_->current.format);
+    output_->desktop.render(target, version, output_->whiteLevel(), output_->current.format, config_.rotation);
 }
 
 }  // namespace winsim

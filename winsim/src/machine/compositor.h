@@ -1,9 +1,9 @@
 // The compositor's side of one duplication of an output. It holds the duplication's slot among
 // the output's and the machine's duplications and its desktop surface, draws the output's desktop
-// into the duplication's images (ahead of an update while the duplication waits for it), and
-// works out what changed since the frame it handed out last: the desktop's version, the
-// pointer's moves and shape changes. Any change of the output's mode, rotation or attachment
-// costs the duplication its access.
+// into the duplication's images (ahead of an update while the duplication waits for it; turned
+// into the display mode's orientation on a rotated output), and works out what changed since
+// the frame it handed out last: the desktop's version, the pointer's moves and shape changes. Any
+// change of the output's mode, rotation or attachment costs the duplication its access.
 #pragma once
 #include <cstdint>
 #include <memory>

@@ -26,18 +26,33 @@ void Desktop::setRate(double hz, Clock::time_point now) {
     rateStart_ = now;
 }
 
-void Desktop::present(std::vector<uint8_t> pixels, Clock::time_point now) {
+void Desktop::present(std::vector<uint8_t> pixels, uint32_t width, uint32_t height, Clock::time_point now) {
     presentedAt_ = version(now) + 1;
     base_ = presentedAt_;
     rateStart_ = now;
     presented_ = std::move(pixels);
+    presentedWidth_ = width;
+    presentedHeight_ = height;
     ++revision_;
 }
 
-void Desktop::render(gpu::Image& target, uint64_t v, float white, DXGI_FORMAT desktopFormat) const {
+void Desktop::render(gpu::Image& target, uint64_t v, float white, DXGI_FORMAT desktopFormat,
+                     DXGI_MODE_ROTATION rotation) const {
+    if (!turnsDesktop(rotation)) return renderUpright(target, v, white, desktopFormat);
+    const bool sideways = rotation != DXGI_MODE_ROTATION_ROTATE180;
+    const gpu::TextureDesc desc{target.format, sideways ? target.height : target.width,
+                                sideways ? target.width : target.height, 1};
+    if (!upright_ || upright_->format != desc.format || upright_->width != desc.width || upright_->height != desc.height)
+        upright_ = gpu::makeImage(desc, nullptr, gpu::Contents::Undefined);  // drawn whole below
+    renderUpright(*upright_, v, white, desktopFormat);
+    rotateDesktop(*upright_, target, rotation);
+}
+
+void Desktop::renderUpright(gpu::Image& target, uint64_t v, float white, DXGI_FORMAT desktopFormat) const {
     const gpu::Format format = desktopFormat == DXGI_FORMAT_UNKNOWN ? target.format : gpuFormat(desktopFormat);
     const size_t pixels = size_t{target.width} * target.height;
-    if (presented_.empty() || v != presentedAt_ || presented_.size() != pixels * gpu::bytesPerPixel(format)) {
+    if (presented_.empty() || v != presentedAt_ || presentedWidth_ != target.width || presentedHeight_ != target.height ||
+        presented_.size() != pixels * gpu::bytesPerPixel(format)) {
         renderPattern(target, v, white);
     } else if (format == target.format) {
         std::memcpy(target.mips[0].data(), presented_.data(), presented_.size());
@@ -46,6 +61,34 @@ void Desktop::render(gpu::Image& target, uint64_t v, float white, DXGI_FORMAT de
         const size_t to = gpu::bytesPerPixel(target.format);
         for (size_t i = 0; i < pixels; ++i)
             gpu::encodePixel(target.format, gpu::decodePixel(format, &presented_[i * from]), &target.mips[0][i * to]);
+    }
+}
+
+// Windows delivers a rotated output's desktop image in the orientation of its display mode, with
+// the desktop's content turned so that the rotated monitor shows it upright. Microsoft's
+// DesktopDuplication sample (DisplayManager.cpp, SetDirtyVert) turns such an image back: an image
+// pixel (x, y) is the desktop's pixel (W - 1 - y, x) for DXGI_MODE_ROTATION_ROTATE90,
+// (W - 1 - x, H - 1 - y) for ROTATE180 and (y, H - 1 - x) for ROTATE270, where W x H is the
+// desktop rectangle (DXGI_OUTPUT_DESC::DesktopCoordinates). So ROTATE90 turns the desktop a
+// quarter turn anticlockwise into the image: the desktop's top row is the image's left column,
+// read upwards.
+void rotateDesktop(const gpu::Image& upright, gpu::Image& target, DXGI_MODE_ROTATION rotation) {
+    const size_t bpp = gpu::bytesPerPixel(target.format);
+    const ptrdiff_t row = static_cast<ptrdiff_t>(upright.width * bpp);
+    const ptrdiff_t pixel = static_cast<ptrdiff_t>(bpp);
+    const uint8_t* source = upright.mips[0].data();
+    const uint32_t w = upright.width, h = upright.height;
+    for (uint32_t y = 0; y < target.height; ++y) {
+        // Where the image's row y starts in the upright picture, and the step along it.
+        const uint8_t* from = nullptr;
+        ptrdiff_t step = 0;
+        switch (rotation) {
+            case DXGI_MODE_ROTATION_ROTATE90: from = source + (w - 1 - y) * pixel, step = row; break;
+            case DXGI_MODE_ROTATION_ROTATE180: from = source + (h - 1 - y) * row + (w - 1) * pixel, step = -pixel; break;
+            default: from = source + (h - 1) * row + y * pixel, step = -row; break;
+        }
+        uint8_t* to = target.pixel(0, 0, y);
+        for (uint32_t x = 0; x < target.width; ++x, from += step, to += bpp) std::memcpy(to, from, bpp);
     }
 }
 

@@ -101,7 +101,9 @@ void presentImage(int output, std::vector<uint8_t> pixels) {
     auto state = currentOutput(output);
     if (!machine || !state) return;
     auto lock = machine->lock();
-    state->desktop.present(std::move(pixels), Clock::now());
+    const RECT rect = state->current.desktopRect();
+    state->desktop.present(std::move(pixels), static_cast<uint32_t>(rect.right - rect.left),
+                           static_cast<uint32_t>(rect.bottom - rect.top), Clock::now());
     machine->notify();
 }
 

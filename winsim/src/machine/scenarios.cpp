@@ -87,9 +87,20 @@ MachineConfig hybrid() {
     return machine;
 }
 
-MachineConfig rotated() {
+MachineConfig turned(DXGI_MODE_ROTATION rotation) {
     MachineConfig machine = singleMachine();
-    machine.adapters[0].outputs[0].rotation = DXGI_MODE_ROTATION_ROTATE90;
+    machine.adapters[0].outputs[0].rotation = rotation;
+    return machine;
+}
+
+MachineConfig rotated() { return turned(DXGI_MODE_ROTATION_ROTATE90); }
+MachineConfig rotated180() { return turned(DXGI_MODE_ROTATION_ROTATE180); }
+MachineConfig rotated270() { return turned(DXGI_MODE_ROTATION_ROTATE270); }
+
+MachineConfig rotatedHdr() {
+    MachineConfig machine = rotated();
+    machine.adapters[0].outputs[0].format = DXGI_FORMAT_R16G16B16A16_FLOAT;
+    machine.adapters[0].outputs[0].sdrWhiteNits = 240.0f;
     return machine;
 }
 
@@ -140,6 +151,9 @@ const std::vector<std::pair<std::string, std::function<MachineConfig()>>>& catal
         {"no-mips", noMips},
         {"hybrid", hybrid},
         {"rotated", rotated},
+        {"rotated-180", rotated180},
+        {"rotated-270", rotated270},
+        {"rotated-hdr", rotatedHdr},
         {"ten-bit", tenBit},
         {"hotplug", hotplug},
         {"mode-switch", modeSwitch},
