@@ -1,5 +1,6 @@
-// velda_snapshot OUTPUT FILE.png [MIP]: captures one frame of a monitor through a capture source
-// on a Direct3D 12 device, reads the ring slot back through a command list and writes a PNG.
+// velda_snapshot [--upright] OUTPUT FILE.png [MIP]: captures one frame of a monitor through a
+// capture source on a Direct3D 12 device, reads the ring slot back through a command list and
+// writes a PNG; with --upright a rotated monitor's frame is turned upright first.
 #include <windows.h>
 #include <d3d12.h>
 #include <dxgi1_6.h>
@@ -11,6 +12,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "readback.h"
 #include "velda/duplication_source.h"
@@ -23,9 +25,11 @@ using Microsoft::WRL::ComPtr;
 namespace {
 
 int usage() {
-    std::fputs("usage: velda_snapshot OUTPUT FILE.png [MIP]\n"
-               "  OUTPUT  index of the monitor on the first adapter (0, 1, ...)\n"
-               "  MIP     mip level of the captured frame to write (default 0)\n",
+    std::fputs("usage: velda_snapshot [--upright] OUTPUT FILE.png [MIP]\n"
+               "  OUTPUT     index of the monitor on the first adapter (0, 1, ...)\n"
+               "  MIP        mip level of the captured frame to write (default 0)\n"
+               "  --upright  turn a rotated monitor's frame upright (the desktop as its user sees it);\n"
+               "             without it the frame has the display mode's own orientation\n",
                stderr);
     return 2;
 }
@@ -68,8 +72,32 @@ void swapRedAndBlue(velda::readback::Pixels& pixels) {
     for (size_t i = 0; i + 3 < pixels.bytes.size(); i += 4) std::swap(pixels.bytes[i], pixels.bytes[i + 2]);
 }
 
-int snapshot(ID3D12Device* device, int output, const char* file, int mip) {
+struct Arguments {
+    int output = 0;
+    const char* file = nullptr;
+    int mip = 0;
+    bool upright = false;
+};
+
+// The positional OUTPUT FILE [MIP], with --upright anywhere among them; false for anything else.
+bool parseArguments(int argc, char** argv, Arguments& out) {
+    std::vector<const char*> positional;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--upright") out.upright = true;
+        else if (argument.rfind("--", 0) == 0) return false;  // an option it does not know
+        else positional.push_back(argv[i]);
+    }
+    if (positional.size() < 2 || positional.size() > 3 || !parseIndex(positional[0], out.output)) return false;
+    out.file = positional[1];
+    return positional.size() == 2 || parseIndex(positional[2], out.mip);
+}
+
+int snapshot(ID3D12Device* device, const Arguments& arguments) {
+    const int output = arguments.output, mip = arguments.mip;
+    const char* file = arguments.file;
     velda::DuplicationSource source(output);
+    if (arguments.upright) source.setRotationCorrected(true);
     if (!source.start(device)) {
         std::fprintf(stderr, "velda_snapshot: output %d could not be captured\n", output);
         return 1;
@@ -102,9 +130,8 @@ int snapshot(ID3D12Device* device, int output, const char* file, int mip) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int output = 0, mip = 0;
-    if (argc < 3 || argc > 4 || !parseIndex(argv[1], output) || (argc == 4 && !parseIndex(argv[3], mip)))
-        return usage();
+    Arguments arguments;
+    if (!parseArguments(argc, argv, arguments)) return usage();
     ComPtr<IDXGIFactory1> factory;
     ComPtr<IDXGIAdapter1> adapter;
     ComPtr<ID3D12Device> device;
@@ -113,5 +140,5 @@ int main(int argc, char** argv) {
         std::fputs("velda_snapshot: no Direct3D 12 device on the first adapter\n", stderr);
         return 1;
     }
-    return snapshot(device.Get(), output, argv[2], mip);
+    return snapshot(device.Get(), arguments);
 }
