@@ -73,19 +73,27 @@ void Desktop::renderUpright(gpu::Image& target, uint64_t v, float white, DXGI_FO
 // quarter turn anticlockwise into the image: the desktop's top row is the image's left column,
 // read upwards.
 void rotateDesktop(const gpu::Image& upright, gpu::Image& target, DXGI_MODE_ROTATION rotation) {
-    const size_t bpp = gpu::bytesPerPixel(target.format);
-    const ptrdiff_t row = static_cast<ptrdiff_t>(upright.width * bpp);
-    const ptrdiff_t pixel = static_cast<ptrdiff_t>(bpp);
-    const uint8_t* source = upright.mips[0].data();
     const uint32_t w = upright.width, h = upright.height;
+    const bool sideways = rotation == DXGI_MODE_ROTATION_ROTATE90 || rotation == DXGI_MODE_ROTATION_ROTATE270;
+    if (upright.format != target.format || target.width != (sideways ? h : w) || target.height != (sideways ? w : h)) return;
+    if (!turnsDesktop(rotation)) {
+        std::memcpy(target.mips[0].data(), upright.mips[0].data(), target.mips[0].size());
+        return;
+    }
+    const size_t bpp = gpu::bytesPerPixel(target.format);
+    const ptrdiff_t pixel = static_cast<ptrdiff_t>(bpp);
+    const ptrdiff_t row = static_cast<ptrdiff_t>(w) * pixel;
+    const uint8_t* source = upright.mips[0].data();
     for (uint32_t y = 0; y < target.height; ++y) {
         // Where the image's row y starts in the upright picture, and the step along it.
-        const uint8_t* from = nullptr;
-        ptrdiff_t step = 0;
-        switch (rotation) {
-            case DXGI_MODE_ROTATION_ROTATE90: from = source + (w - 1 - y) * pixel, step = row; break;
-            case DXGI_MODE_ROTATION_ROTATE180: from = source + (h - 1 - y) * row + (w - 1) * pixel, step = -pixel; break;
-            default: from = source + (h - 1) * row + y * pixel, step = -row; break;
+        const uint8_t* from = source + (h - 1) * row + y * pixel;  // ROTATE270: up the picture's column y
+        ptrdiff_t step = -row;
+        if (rotation == DXGI_MODE_ROTATION_ROTATE90) {  // down the picture's column w - 1 - y
+            from = source + (w - 1 - y) * pixel;
+            step = row;
+        } else if (rotation == DXGI_MODE_ROTATION_ROTATE180) {  // along the picture's row h - 1 - y backwards
+            from = source + (h - 1 - y) * row + (w - 1) * pixel;
+            step = -pixel;
         }
         uint8_t* to = target.pixel(0, 0, y);
         for (uint32_t x = 0; x < target.width; ++x, from += step, to += bpp) std::memcpy(to, from, bpp);

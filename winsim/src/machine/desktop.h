@@ -63,8 +63,8 @@ private:
 };
 
 // Writes `upright`, a picture of the desktop, into `target`, an image of the display mode, turned
-// as an output of `rotation` shows it (width and height swapped for 90 and 270 degrees). Both
-// have the same format.
+// as an output of `rotation` shows it (width and height swapped for 90 and 270 degrees). Leaves
+// `target` alone unless both have the same format and matching sizes.
 void rotateDesktop(const gpu::Image& upright, gpu::Image& target, DXGI_MODE_ROTATION rotation);
 // Whether an output of `rotation` turns its desktop at all.
 inline bool turnsDesktop(DXGI_MODE_ROTATION rotation) {
