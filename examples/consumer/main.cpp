@@ -1,16 +1,15 @@
-// velda_consumer [OUTPUT]: captures one frame of a monitor with a velda capture source and reads
-// it back through a Direct3D 12 command list, as a renderer that uses the captured frames would.
-// Exits 0 when a frame with content was read back.
+// velda_consumer [OUTPUT]: captures a few frames of a monitor with a velda capture source, as an
+// application that streams or shows them would: it sets the source's controls, waits for each
+// frame and prints its record, prints the source's state, and reads the newest frame back through
+// a Direct3D 12 command list. Exits 0 when a frame with content was read back.
 #include <windows.h>
 #include <d3d12.h>
 #include <dxgi1_6.h>
 #include <wrl/client.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 #include <velda/duplication_source.h>
 
@@ -97,19 +96,39 @@ int main(int argc, char** argv) {
 
     // The device outlives the source: the source borrows it.
     velda::DuplicationSource source(output);
+    source.setMinFrameIntervalMs(1000.0 / 30);  // at most 30 frames a second
+    source.setCursorDrawn(true);                // the pointer is part of the picture
+    source.setRotationCorrected(true);          // a rotated monitor's frames arrive upright
     if (!source.start(device.Get())) return fail("the capture source did not start");
-    int32_t slot = -1;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while ((slot = source.latest(nullptr)) < 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (slot < 0) return fail("no frame within 10 s");
-    source.setPaused(true);  // the slot stays as published while it is read
+
+    LARGE_INTEGER ticksPerSecond{};
+    QueryPerformanceFrequency(&ticksPerSecond);
+    velda::FrameInfo frame;
+    for (int i = 0; i < 5; ++i) {
+        // Passing the last sequence seen misses no frame published in between.
+        if (!source.waitForFrame(frame.sequence, 5000, &frame)) return fail("no frame within 5 s");
+        const double micros = static_cast<double>(frame.publishQpc - frame.updateQpc) * 1e6 /
+                              static_cast<double>(ticksPerSecond.QuadPart);
+        std::printf("velda_consumer: frame %llu, generation %u, slot %d, %s, %.0f us from update to publication\n",
+                    static_cast<unsigned long long>(frame.sequence), frame.generation, frame.slot,
+                    frame.desktopChanged ? "desktop changed" : "pointer moved", micros);
+    }
+    const velda::SourceState state = source.state();
+    std::printf("velda_consumer: source %s, %llu frames published, %llu re-acquisitions\n",
+                state.live ? "live" : "not live", static_cast<unsigned long long>(state.framesProduced),
+                static_cast<unsigned long long>(state.reacquireCount));
+
+    source.setPaused(true);  // the newest slot stays as published while it is read
+    if (!source.latestFrame(&frame)) return fail("no frame to read back");
+    const int32_t slot = frame.slot;
+    ID3D12Resource* texture = source.texture(slot);  // on this device; borrowed
+    if (!texture) return fail("the ring is being rebuilt");
 
     ComPtr<ID3D12Resource> buffer;
     D3D12_PLACED_SUBRESOURCE_FOOTPRINT footprint{};
     UINT rows = 0;
     UINT64 rowBytes = 0;
-    if (FAILED(hr = copyToReadback(device.Get(), source.texture(slot), buffer, footprint, rows, rowBytes)))
+    if (FAILED(hr = copyToReadback(device.Get(), texture, buffer, footprint, rows, rowBytes)))
         return fail("the copy of the frame failed", hr);
 
     void* mapped = nullptr;
