@@ -12,6 +12,9 @@
 // can follow, with the whole process held to one core, and the CPU time per frame spent outside
 // the GPU work. Goal: 1920x1080 SDR keeps up with 60 Hz, 2560x1440 HDR with 20 Hz.
 //
+// Pointer rate: publications, GPU submissions and the process's share of a core while a 1000 Hz
+// mouse moves over a 60 Hz output, and with the pointer still.
+//
 // Every hand-off between threads is a wake-up: on a machine whose cores are busy with other work
 // each can wait a scheduler time slice (milliseconds), which swamps the figures. Run under a
 // real-time policy there (`chrt -f 1 bench_capture`) to measure the code rather than the load.
@@ -127,15 +130,8 @@ double desktopImageMs(const Mode& mode) {
 // The GPU work of one frame as the capture loop issues it (run.cpp, renderFrame): the copy of the
 // desktop frame, the conversion, the mips, then signal, flush and wait for the fence.
 void frameGpuWork(Impl& impl, int slot, ID3D11Texture2D* frame) {
-    ID3D11Resource* target = impl.needsConvert ? impl.convertSource.Get() : impl.ringTextures[slot].Get();
-    impl.context->CopySubresourceRegion(target, 0, 0, 0, 0, frame, 0, nullptr);
-    if (impl.needsConvert) impl.convertToRing(slot);
-    if (impl.mipLevels > 1) impl.context->GenerateMips(impl.ringSrvs[slot].Get());
-    ++impl.fenceValue;
-    impl.context4->Signal(impl.fence.Get(), impl.fenceValue);
-    impl.context->Flush();
-    if (SUCCEEDED(impl.fence->SetEventOnCompletion(impl.fenceValue, impl.fenceEvent.get())))
-        WaitForSingleObject(impl.fenceEvent.get(), INFINITE);
+    impl.stageImage(slot, frame);
+    impl.finishFrame(slot);
 }
 
 // The median time of one frame's GPU work alone, in ms (0 on failure), on a source started with
@@ -291,6 +287,38 @@ void Throughput(benchmark::State& state) {
     state.counters["core_share"] = (captureMs + gpuMs) / wallMs;
 }
 
+// Publications and GPU work per second of output 0 on `fast-pointer` (a 1000 Hz mouse over the
+// default machine's desktops), with the pointer moving (range 0: 1) or still. Pointer-only updates
+// are published at most once per refresh interval (60 Hz), desktop updates as they come (10 Hz).
+void PointerRate(benchmark::State& state) {
+    if (!winsim::useScenario("fast-pointer")) return state.SkipWithError("no fast-pointer scenario");
+    winsim::setCursorMoving(state.range(0) != 0);
+    ComPtr<ID3D12Device> device = consumerDevice();
+    if (!device) return state.SkipWithError("no Direct3D 12 device");
+    velda::DuplicationSource source(0);
+    Impl& impl = velda::ImplAccess::of(source);
+    if (!source.start(device.Get())) return state.SkipWithError("start failed");
+    if (!waitFor([&] { return source.latest(nullptr) >= 0; })) return state.SkipWithError("no first frame");
+    double frames = 0, submissions = 0, wallMs = 0, cpuMs = 0;
+    for (auto _ : state) {
+        const uint64_t frames0 = impl.framesProducedNow();
+        const uint64_t fence0 = impl.fence->GetCompletedValue();
+        const double process0 = threadCpuMs(CLOCK_PROCESS_CPUTIME_ID);
+        const auto begin = Clock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        const double wall = msBetween(begin, Clock::now());
+        wallMs += wall;
+        cpuMs += threadCpuMs(CLOCK_PROCESS_CPUTIME_ID) - process0;
+        submissions += static_cast<double>(impl.fence->GetCompletedValue() - fence0);
+        frames += static_cast<double>(impl.framesProducedNow() - frames0);
+        state.SetIterationTime(wall / 1000.0);
+    }
+    source.stop();
+    state.counters["publications_per_s"] = frames * 1000.0 / wallMs;
+    state.counters["gpu_frames_per_s"] = submissions * 1000.0 / wallMs;
+    state.counters["core_share"] = cpuMs / wallMs;
+}
+
 void modes(benchmark::internal::Benchmark* b) {
     b->Args({1920, 1080, DXGI_FORMAT_B8G8R8A8_UNORM});
     b->Args({2560, 1440, DXGI_FORMAT_R16G16B16A16_FLOAT});
@@ -302,6 +330,7 @@ void modes(benchmark::internal::Benchmark* b) {
 BENCHMARK(Latency)->Args({1920, 1080, DXGI_FORMAT_B8G8R8A8_UNORM})->ArgNames({"w", "h", "fmt"})->Iterations(60)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(Latency)->Args({2560, 1440, DXGI_FORMAT_R16G16B16A16_FLOAT})->ArgNames({"w", "h", "fmt"})->Iterations(12)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(Throughput)->Apply(modes)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(PointerRate)->Arg(1)->Arg(0)->ArgName("moving")->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // main: Google Benchmark's, printing the vector path first.
 #include "isa_main.h"

@@ -19,19 +19,23 @@ void setViewport(ID3D11DeviceContext* context, uint32_t w, uint32_t h) {
     context->RSSetViewports(1, &viewport);
 }
 
-void DuplicationSource::Impl::convertToRing(int slot) {
-    if (!convertVs || !convertPs) return;
-    writeConstants(context.Get(), convertConstants.Get(), {1.0f / sdrWhiteScale, isHdr ? 1.0f : 0.0f, static_cast<float>(quarterTurns), 0.0f});
+// FP16 images are linear scRGB: divided by the white level they are converted at and encoded as
+// sRGB. 10-bit and 8-bit images are gamma-encoded already and pass through.
+void DuplicationSource::Impl::convertToRing(int slot, ID3D11ShaderResourceView* source, DXGI_FORMAT format) {
+    ID3D11PixelShader* pixel = quarterTurns ? convertTurnedPs.Get() : convertPs.Get();
+    if (!convertVs || !pixel) return;
+    const bool linear = format == DXGI_FORMAT_R16G16B16A16_FLOAT;
+    writeConstants(context.Get(), convertConstants.Get(),
+                   {1.0f / sdrWhiteScale, linear ? 1.0f : 0.0f, static_cast<float>(quarterTurns), 0.0f});
     ID3D11RenderTargetView* target = ringRtvs[slot].Get();
     context->OMSetRenderTargets(1, &target, nullptr);
     context->OMSetBlendState(nullptr, nullptr, 0xFFFFFFFFu);
     setViewport(context.Get(), width, height);
     context->IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
     context->VSSetShader(convertVs.Get(), nullptr, 0);
-    context->PSSetShader(convertPs.Get(), nullptr, 0);
+    context->PSSetShader(pixel, nullptr, 0);
     ID3D11Buffer* constants = convertConstants.Get();
     context->PSSetConstantBuffers(0, 1, &constants);
-    ID3D11ShaderResourceView* source = convertSourceSrv.Get();
     context->PSSetShaderResources(0, 1, &source);
     ID3D11SamplerState* samplerState = sampler.Get();
     context->PSSetSamplers(0, 1, &samplerState);

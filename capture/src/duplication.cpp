@@ -84,28 +84,71 @@ void printModeChange(const Impl& impl, const DesktopMode& mode) {
                 static_cast<unsigned>(mode.width), static_cast<unsigned>(mode.height), static_cast<int>(mode.format));
 }
 
-// The notice of the conversion a rebuilt ring uses, if any; an HDR desktop first learns its
-// monitor's SDR white level.
-void noticeConversion(Impl& impl) {
-    // An 8-bit BGRA desktop passes through the conversion pass only to be turned upright.
-    if (!impl.needsConvert || impl.desktopFormat == DXGI_FORMAT_B8G8R8A8_UNORM) return;
-    if (!impl.isHdr) {
-        std::printf("capture: output %d desktop format %d — passthrough convert (10-bit SDR assumed gamma-encoded)\n",
-                    static_cast<int>(impl.outputIndex), static_cast<int>(impl.desktopFormat));
-        return;
-    }
-    DXGI_OUTPUT_DESC desc{};
-    impl.output->GetDesc(&desc);
-    impl.sdrWhiteScale = querySdrWhiteScale(desc.Monitor);
-    const float nits = impl.sdrWhiteScale * 80.0f;
-    std::printf("capture: output %d HDR (scRGB FP16) — tone-mapping to sRGB, SDR white %.0f nits\n",
-                static_cast<int>(impl.outputIndex), static_cast<double>(nits));
+// A duplication that reports an empty mode (a monitor waking from sleep) is retried as a refusal.
+bool reportEmptyMode(Impl& impl, const DesktopMode& mode) {
+    if (!impl.failureReported)
+        std::fprintf(stderr, "capture: output %d reports an empty mode %ux%u — retrying\n",
+                     static_cast<int>(impl.outputIndex), static_cast<unsigned>(mode.width),
+                     static_cast<unsigned>(mode.height));
+    impl.failureReported = true;
+    return false;
+}
+
+// The time between two refreshes of the mode; 60 Hz where the mode reports no rate.
+int64_t refreshInterval(const DXGI_RATIONAL& rate) {
+    if (rate.Numerator == 0 || rate.Denominator == 0) return 1000000000 / 60;
+    return static_cast<int64_t>(1000000000.0 * rate.Denominator / rate.Numerator);
+}
+
+// The format a mode's images are expected in after one came in `image`: 8-bit BGRA is the SDR
+// picture Windows hands out now and then on any desktop (above all when only the pointer moved)
+// and says nothing of the mode; any other format is the desktop's own.
+DXGI_FORMAT expectedAfter(const Impl& impl, DXGI_FORMAT image) {
+    return image == DXGI_FORMAT_B8G8R8A8_UNORM ? impl.desktopFormat : image;
 }
 
 }  // namespace
 
-bool DuplicationSource::Impl::acquireDuplication(bool initial) {
+// An 8-bit BGRA image passes through the conversion pass only to be turned upright: no notice.
+void DuplicationSource::Impl::noticeConversion(DXGI_FORMAT format) {
+    if (format == DXGI_FORMAT_B8G8R8A8_UNORM) return;
+    if (format != DXGI_FORMAT_R16G16B16A16_FLOAT) {
+        std::printf("capture: output %d desktop format %d — passthrough convert (10-bit SDR assumed gamma-encoded)\n",
+                    static_cast<int>(outputIndex), static_cast<int>(format));
+        return;
+    }
+    // An FP16 desktop in an SDR colour space (Advanced Color on an SDR display) has its white at
+    // scRGB 1.0: the SDR white level is documented for HDR displays only.
+    isHdr = outputInPq(true);  // without a colour space, FP16 is taken for HDR
+    sdrWhiteScale = 1.0f;
+    if (isHdr) {
+        DXGI_OUTPUT_DESC desc{};
+        output->GetDesc(&desc);
+        sdrWhiteScale = querySdrWhiteScale(desc.Monitor);
+    }
+    const float nits = sdrWhiteScale * 80.0f;
+    std::printf("capture: output %d HDR (scRGB FP16) — tone-mapping to sRGB, SDR white %.0f nits\n",
+                static_cast<int>(outputIndex), static_cast<double>(nits));
+}
+
+// The output's colour space tells an HDR desktop (PQ) where IDXGIOutput6 gives it; `unknown` where
+// it does not.
+bool DuplicationSource::Impl::outputInPq(bool unknown) const {
+    ComPtr<IDXGIOutput6> output6;
+    DXGI_OUTPUT_DESC1 desc{};
+    if (!output || FAILED(output.As(&output6)) || FAILED(output6->GetDesc1(&desc))) return unknown;
+    return desc.ColorSpace == DXGI_COLOR_SPACE_RGB_FULL_G2084_NONE_P2020;
+}
+
+void DuplicationSource::Impl::dropDuplication() {
     duplication.Reset();
+    pointerReported = false;
+    pointerPending = false;
+    stagedFormat = DXGI_FORMAT_UNKNOWN;
+}
+
+bool DuplicationSource::Impl::acquireDuplication(bool initial) {
+    dropDuplication();
     if (!refreshAdapter()) return false;
     ComPtr<IDXGIOutput> enumerated;
     if (FAILED(adapter->EnumOutputs(static_cast<UINT>(outputIndex), enumerated.GetAddressOf()))) return reportGone(*this);
@@ -118,10 +161,15 @@ bool DuplicationSource::Impl::acquireDuplication(bool initial) {
         duplication.Reset();
         return reportRefusal(*this, hr);
     }
-    failureReported = false;
-    nameDuplication();
     DXGI_OUTDUPL_DESC desc{};
     duplication->GetDesc(&desc);
+    if (desc.ModeDesc.Width == 0 || desc.ModeDesc.Height == 0) {
+        duplication.Reset();  // never a ring of no pixels
+        return reportEmptyMode(*this, modeOf(desc.ModeDesc));
+    }
+    failureReported = false;
+    nameDuplication();
+    refreshIntervalNs = refreshInterval(desc.ModeDesc.RefreshRate);
     warnRotation(*this, desc.Rotation);
     rotation = desc.Rotation;
     duplicated = DeliveredMode{modeOf(desc.ModeDesc), formatAware, {}};
@@ -160,18 +208,23 @@ int32_t DuplicationSource::Impl::wantedTurns() const {
 bool DuplicationSource::Impl::adoptMode(const DesktopMode& mode, int32_t turns) {
     setGeometry(mode, turns);
     if (!rebuildRing()) return false;
-    noticeConversion(*this);
+    if (needsConvert) noticeConversion(desktopFormat);
     std::lock_guard lock(stateMutex);
     latestIndex = -1;
     ++generation;
     return true;
 }
 
-// Until its images have shown otherwise, a duplication is taken to deliver the mode it reports.
+// Until its images have shown otherwise, a duplication is taken to deliver the mode it reports,
+// except that an HDR desktop is composed in FP16 whatever scan-out format the mode names: a
+// format-aware duplication delivers it so.
 DesktopMode DuplicationSource::Impl::expectedImages() const {
     for (const DeliveredMode& known : deliveredModes)
         if (sameDuplication(known, duplicated)) return known.images;
-    return duplicated.reported;
+    DesktopMode mode = duplicated.reported;
+    if (duplicated.formatAware && mode.format != DXGI_FORMAT_R16G16B16A16_FLOAT && outputInPq(false))
+        mode.format = DXGI_FORMAT_R16G16B16A16_FLOAT;
+    return mode;
 }
 
 void DuplicationSource::Impl::learnDelivered(const DesktopMode& images) {
@@ -186,17 +239,22 @@ void DuplicationSource::Impl::learnDelivered(const DesktopMode& images) {
     deliveredModes.push_back(duplicated);
 }
 
+// The format of an image alone changes no mode: each image goes the way its format needs, and a
+// format other than 8-bit BGRA becomes what the mode's images are expected in.
 bool DuplicationSource::Impl::imageFitsRing(ID3D11Texture2D* frame) {
     D3D11_TEXTURE2D_DESC desc{};
     frame->GetDesc(&desc);
-    const DesktopMode images{desc.Width, desc.Height, desc.Format};
+    const DesktopMode images{desc.Width, desc.Height, expectedAfter(*this, desc.Format)};
     const int32_t turns = wantedTurns();  // rotation correction may have been turned on or off
-    if (images == ringMode(*this) && turns == quarterTurns) {
-        if (!imagesChecked) learnDelivered(images);
+    if (images.width == imageWidth() && images.height == imageHeight() && turns == quarterTurns) {
+        if (imagesChecked && images.format == desktopFormat) return true;
+        learnDelivered(images);
+        desktopFormat = images.format;
+        needsConvert = convertsFormat(desktopFormat);
         return true;
     }
-    // Never copied across sizes or formats: the ring follows the image first, and the image, held
-    // meanwhile, then goes into it, so that not even a still desktop's only frame is lost.
+    // Never copied across sizes: the ring follows the image first, and the image, held meanwhile,
+    // then goes into it, so that not even a still desktop's only frame is lost.
     learnDelivered(images);
     if (images != ringMode(*this)) printModeChange(*this, images);
     if (adoptMode(images, turns)) return true;

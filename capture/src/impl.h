@@ -47,6 +47,14 @@ struct DeliveredMode {
     DesktopMode images;       // the acquired images' description
 };
 
+// The pass's input for the images of one format: scRGB FP16, 10-bit, or 8-bit BGRA that is turned
+// upright. Made when an image first needs it, kept until the ring is rebuilt or the source stops.
+struct Intermediate {
+    DXGI_FORMAT format = DXGI_FORMAT_UNKNOWN;
+    ComPtr<ID3D11Texture2D> texture;
+    ComPtr<ID3D11ShaderResourceView> view;
+};
+
 // An HRESULT as printf's %08lx prints it.
 inline unsigned long hex(HRESULT hr) { return static_cast<unsigned long>(static_cast<uint32_t>(hr)); }
 
@@ -77,19 +85,23 @@ struct DuplicationSource::Impl {
     std::atomic<uint32_t> width{0};
     std::atomic<uint32_t> height{0};
     std::atomic<uint32_t> mipLevels{1};
+    // The format the ring's images are expected in: the mode's, or what its images showed.
+    // Each image still goes the way its own format needs.
     DXGI_FORMAT desktopFormat = DXGI_FORMAT_B8G8R8A8_UNORM;
     // The quarter turns (0..3) the conversion pass gives the desktop images (in the display mode's
     // orientation) to stand upright in the ring; 0 unless rotation correction is on. The images are
     // the ring's size, with width and height swapped for an odd number of turns.
     int32_t quarterTurns = 0;
     DXGI_MODE_ROTATION rotation = DXGI_MODE_ROTATION_IDENTITY;  // the held duplication's
-    bool needsConvert = false;
+    bool needsConvert = false;  // the expected images go through the conversion pass
+    // FP16 images are HDR (the output's colour space is PQ), tone-mapped by the monitor's SDR
+    // white level; other FP16 desktops have SDR white at scRGB 1.0.
     bool isHdr = false;
-    float sdrWhiteScale = 2.5f;
-    ComPtr<ID3D11Texture2D> convertSource;
-    ComPtr<ID3D11ShaderResourceView> convertSourceSrv;
+    float sdrWhiteScale = 2.5f;  // what FP16 images are divided by
+    std::vector<Intermediate> intermediates;
     ComPtr<ID3D11VertexShader> convertVs;
     ComPtr<ID3D11PixelShader> convertPs;
+    ComPtr<ID3D11PixelShader> convertTurnedPs;  // for images turned upright; made with the first such ring
     ComPtr<ID3D11Buffer> convertConstants;
     ComPtr<ID3D11Fence> fence;
     uint64_t fenceValue = 0;
@@ -110,12 +122,32 @@ struct DuplicationSource::Impl {
     int32_t hotspotY = 0;
     RECT desktopRect{0, 0, 0, 0};
     std::vector<uint8_t> pointerShapeBuffer;
-    std::atomic<int32_t> cursorSetting{-1};  // 0: no cursor; latched into drawCursor at each ring build
+    // 0: no cursor; latched into drawCursor at each ring build. Both are written under stateMutex,
+    // so a build cannot undo a newer setting.
+    std::atomic<int32_t> cursorSetting{-1};
     std::atomic<bool> drawCursor{true};
+    // The held duplication's latest pointer update: whether there was one, and whether it said the
+    // pointer shows (a cursor Windows drew into the image itself is reported hidden).
+    bool pointerReported = false;
+    bool pointerShown = false;
+    bool imageMasked = false;  // the latest desktop image had protected content blacked out
+    // Pointer-only updates are published at most once per refresh interval of the output. One that
+    // comes sooner is staged: its image goes into the next slot (or its intermediate) and the rest
+    // of the frame is done when the interval ends, with the newest pointer.
+    int64_t refreshIntervalNs = 16666667;
+    int64_t lastPublishNs = 0;
+    bool pointerPending = false;
+    DXGI_OUTDUPL_FRAME_INFO pendingInfo{};
+    DXGI_FORMAT stagedFormat = DXGI_FORMAT_UNKNOWN;  // what the next slot was staged from; unknown: nothing
 
     mutable std::mutex stateMutex;  // guards the publication fields below, and the two ring flags
     // Notified at each publication and by stop, for waitForFrame.
     mutable std::condition_variable publicationChanged;
+    // Waiters inside waitForFrame, counted so that destruction lets them leave first.
+    mutable int waiters = 0;
+    mutable std::condition_variable waitersGone;
+    uint64_t stops = 0;       // calls of stop: a wait that began before one ends
+    bool closing = false;     // the source is being destroyed
     // Set only by a rebuild that completed every slot; cleared when a rebuild starts and by stop.
     // While it is false no capture pass and no consumer touches the ring.
     bool ringComplete = false;
@@ -126,11 +158,11 @@ struct DuplicationSource::Impl {
     uint64_t framesProduced = 0;
     uint64_t reacquireCount = 0;
     bool live = false;
-    bool running = false;  // a capture thread runs (from start's launch to stop)
     // The newest publication's update and publication times (QPC) and whether its image changed.
     int64_t updateQpc = 0;
     int64_t publishQpc = 0;
     bool desktopChanged = false;
+    bool protectedContentMasked = false;
 
     std::atomic<double> minFrameIntervalMs{0.0};
     std::atomic<bool> rotationCorrected{false};
@@ -138,6 +170,8 @@ struct DuplicationSource::Impl {
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> paused{false};
     bool rotationWarned = false;
+    // The last ring build failed: the lines of the retries that follow are not printed again.
+    bool ringRetrying = false;
     bool failureReported = false;
     // The duplication held now: what its description reported and which call made it; whether
     // its images have been seen to match the ring.
@@ -169,12 +203,26 @@ struct DuplicationSource::Impl {
     bool rebuildRing();
     // The capture thread's body: runs until stopRequested is seen.
     void run();
-    // Renders the desktop-format intermediate into ring slot `slot` (HDR tone-mapped).
-    void convertToRing(int slot);
+    // Renders `source`, an image in `format`, into ring slot `slot` (FP16 tone-mapped).
+    void convertToRing(int slot, ID3D11ShaderResourceView* source, DXGI_FORMAT format);
+    // The intermediate for images in `format`, made (with its conversion notice) when first needed;
+    // null when it cannot be made.
+    Intermediate* intermediateFor(DXGI_FORMAT format);
+    // Whether images in `format` go through the pass (all but unturned 8-bit BGRA).
+    bool convertsFormat(DXGI_FORMAT format) const {
+        return format != DXGI_FORMAT_B8G8R8A8_UNORM || quarterTurns != 0;
+    }
+    // Wakes every waitForFrame and waits for them to leave (destruction).
+    void closeWaiters();
     // Fetches the new pointer shape (`size` bytes) and turns it into the cursor texture.
     void updatePointerShape(unsigned size);
     // Blends the cursor texture into ring slot `slot` at (cursorX, cursorY).
     void drawCursorOverlay(int slot);
+    // Queues the copy of `frame` into the slot, or into the intermediate its format needs. False
+    // when that intermediate cannot be made.
+    bool stageImage(int slot, ID3D11Texture2D* frame);
+    // Converts what was staged into the slot, draws the cursor, makes mips and waits for the GPU.
+    void finishFrame(int slot);
 
     uint32_t imageWidth() const { return quarterTurns % 2 ? height : width; }
     uint32_t imageHeight() const { return quarterTurns % 2 ? width : height; }
@@ -205,7 +253,8 @@ private:
         return false;
     }
     // The render adapter by the consumer's LUID, on a new factory when `newFactory` (or none is held).
-    bool openAdapter(ID3D12Device* caller, bool newFactory);
+    enum class AdapterLookup { Found, NoFactory, NotFound };
+    AdapterLookup openAdapter(ID3D12Device* caller, bool newFactory);
     // Replaces a factory whose output information a display change has made stale.
     bool refreshAdapter();
     bool openOutput(ID3D12Device* caller, DXGI_OUTPUT_DESC& desc);
@@ -225,11 +274,27 @@ private:
     bool ringReady() const;
     // Copies (and converts) `frame` into the slot and finishes it; what ReleaseFrame returned.
     HRESULT renderFrame(int slot, ID3D11Texture2D* frame);
+    // A pointer-only update that comes within a refresh interval of the last publication.
+    bool pointerEarly(const DXGI_OUTDUPL_FRAME_INFO& info) const;
+    // Handles one acquired frame; false when it was not published.
+    bool takeFrame(int slot, const DXGI_OUTDUPL_FRAME_INFO& info, ID3D11Texture2D* frame);
+    // Publishes the staged pointer update once its interval has passed; true when it did.
+    bool publishPendingPointer(int slot);
+    UINT acquireTimeoutMs() const;
+    // Where the cursor is, and whether it is drawn, for the latest pointer update.
+    void placeCursorNow();
+    // Forgets the held duplication with its pointer state and anything staged.
+    void dropDuplication();
     void publish(int slot, const DXGI_OUTDUPL_FRAME_INFO& frame);
     void setLive(bool value);
     bool recreateCursorTexture(uint32_t w, uint32_t h);
     void releaseRing(bool keepHandedOut);
-    bool createIntermediate();
+    // Prints the conversion notice for images in `format`; an FP16 one first learns whether the
+    // output is HDR and the white level its images are converted at.
+    void noticeConversion(DXGI_FORMAT format);
+    Intermediate* makeIntermediate(DXGI_FORMAT format);
+    bool createTurnedProgram();
+    bool outputInPq(bool unknown) const;
     bool buildSlot(int slot, const D3D11_TEXTURE2D_DESC& desc);
     // Makes ring slot 0's texture as `desc` asks and opens it on the consumer's device. Refused:
     // Direct3D 11 would not make it, or Direct3D 12 would not open it (E_INVALIDARG).

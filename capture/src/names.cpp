@@ -39,8 +39,12 @@ void DuplicationSource::Impl::nameRing() {
     }
     nameObject(convertVs.Get(), "velda convert vertex shader");  // made again by a rebuild after a failure
     nameObject(convertPs.Get(), "velda convert pixel shader");
-    nameObject(convertSource.Get(), "velda convert intermediate");
-    nameObject(convertSourceSrv.Get(), "velda convert intermediate view");
+    nameObject(convertTurnedPs.Get(), "velda convert pixel shader (turned)");
+    for (const Intermediate& intermediate : intermediates) {
+        const std::string name = "velda convert intermediate (fmt " + std::to_string(intermediate.format) + ")";
+        nameObject(intermediate.texture.Get(), name);
+        nameObject(intermediate.view.Get(), name + " view");
+    }
 }
 
 void DuplicationSource::Impl::nameCursorImage() {

@@ -36,20 +36,22 @@ D3D11_TEXTURE2D_DESC textureDesc(uint32_t width, uint32_t height, uint32_t mips,
 bool DuplicationSource::Impl::rebuildRing() {
     const bool built = buildRing();
     nameRing();  // also what a failed build left, until the next build or stop releases it
+    ringRetrying = !built;
     return built;
 }
 
 bool DuplicationSource::Impl::buildRing() {
     releaseRing(true);
-    // Desktops in other formats, and images that are turned upright, go through the conversion pass.
-    needsConvert = desktopFormat != DXGI_FORMAT_B8G8R8A8_UNORM || quarterTurns != 0;
-    isHdr = desktopFormat == DXGI_FORMAT_R16G16B16A16_FLOAT;
-    drawCursor.exchange(cursorSetting != 0);
-    // A conversion program that could not be made before (a passing compiler or driver failure)
-    // is tried again, so the pass is skipped only while it really cannot be made.
-    if (needsConvert && (!convertVs || !convertPs)) createConvertProgram();
-    if (needsConvert && !createIntermediate()) {
-        std::fprintf(stderr, "capture: convert intermediate (fmt %d) failed\n", static_cast<int>(desktopFormat));
+    // Desktops in other formats, and images that are turned upright, go through the conversion
+    // pass; the intermediate for the images the mode is expected in is made with the ring.
+    needsConvert = convertsFormat(desktopFormat);
+    isHdr = desktopFormat == DXGI_FORMAT_R16G16B16A16_FLOAT;  // until the output's colour space tells
+    {
+        std::lock_guard lock(stateMutex);  // a setCursorDrawn meanwhile is not undone
+        drawCursor.exchange(cursorSetting != 0);
+    }
+    if (needsConvert && !makeIntermediate(desktopFormat)) {
+        if (!ringRetrying) std::fprintf(stderr, "capture: convert intermediate (fmt %d) failed\n", static_cast<int>(desktopFormat));
         return false;
     }
     mipLevels = fullMipCount(width, height);
@@ -61,12 +63,13 @@ bool DuplicationSource::Impl::buildRing() {
     const FirstSlot first = makeSharedFirstSlot(desc);
     if (first == FirstSlot::Failed) return false;
     if (first == FirstSlot::Refused) {
-        std::fputs("capture: mipped shared texture refused — falling back to no mips (expect shimmer)\n", stderr);
+        if (!ringRetrying)
+            std::fputs("capture: mipped shared texture refused — falling back to no mips (expect shimmer)\n", stderr);
         mipLevels = 1;
         desc.MipLevels = 1;
         desc.MiscFlags = kSharedMisc;
         if (FAILED(device->CreateTexture2D(&desc, nullptr, ringTextures[0].ReleaseAndGetAddressOf()))) {
-            std::fputs("capture: shared texture creation failed\n", stderr);
+            if (!ringRetrying) std::fputs("capture: shared texture creation failed\n", stderr);
             return false;
         }
     }
@@ -95,28 +98,47 @@ void DuplicationSource::Impl::releaseRing(bool keepHandedOut) {
     }
     if (!keepHandedOut)
         for (auto& retired : retiredResources) retired.Reset();
-    convertSource.Reset();
-    convertSourceSrv.Reset();
+    intermediates.clear();
+    stagedFormat = DXGI_FORMAT_UNKNOWN;
+    pointerPending = false;
 }
 
-bool DuplicationSource::Impl::createIntermediate() {
-    D3D11_TEXTURE2D_DESC desc = textureDesc(imageWidth(), imageHeight(), 1, desktopFormat);
+// A conversion program that could not be made before (a passing compiler or driver failure) is
+// tried again, so the pass is skipped only while it really cannot be made.
+Intermediate* DuplicationSource::Impl::makeIntermediate(DXGI_FORMAT format) {
+    if (!convertVs || !convertPs) createConvertProgram();
+    if (quarterTurns != 0 && convertVs && !convertTurnedPs) createTurnedProgram();
+    Intermediate made{format, nullptr, nullptr};
+    D3D11_TEXTURE2D_DESC desc = textureDesc(imageWidth(), imageHeight(), 1, format);
     desc.BindFlags = D3D11_BIND_SHADER_RESOURCE;
-    return SUCCEEDED(device->CreateTexture2D(&desc, nullptr, convertSource.ReleaseAndGetAddressOf())) &&
-           SUCCEEDED(device->CreateShaderResourceView(convertSource.Get(), nullptr,
-                                                      convertSourceSrv.ReleaseAndGetAddressOf()));
+    if (FAILED(device->CreateTexture2D(&desc, nullptr, made.texture.GetAddressOf())) ||
+        FAILED(device->CreateShaderResourceView(made.texture.Get(), nullptr, made.view.GetAddressOf())))
+        return nullptr;
+    intermediates.push_back(std::move(made));
+    return &intermediates.back();
+}
+
+Intermediate* DuplicationSource::Impl::intermediateFor(DXGI_FORMAT format) {
+    for (Intermediate& known : intermediates)
+        if (known.format == format) return &known;
+    Intermediate* made = makeIntermediate(format);
+    if (made) noticeConversion(format);
+    nameRing();
+    return made;
 }
 
 DuplicationSource::Impl::FirstSlot DuplicationSource::Impl::makeSharedFirstSlot(const D3D11_TEXTURE2D_DESC& desc) {
-    if (FAILED(device->CreateTexture2D(&desc, nullptr, ringTextures[0].ReleaseAndGetAddressOf()))) return FirstSlot::Refused;
+    if (FAILED(device->CreateTexture2D(&desc, nullptr, ringTextures[0].ReleaseAndGetAddressOf())))
+        return desc.MipLevels > 1 ? FirstSlot::Refused : FirstSlot::Failed;
     bool atOpen = false;
     const HRESULT hr = shareSlot(0, atOpen);
     if (SUCCEEDED(hr)) return FirstSlot::Opened;
-    if (atOpen && hr == E_INVALIDARG) {
+    // Only a mip chain can be refused: a texture of one mip that Direct3D 12 will not open fails.
+    if (atOpen && hr == E_INVALIDARG && desc.MipLevels > 1) {
         ringTextures[0].Reset();  // its one shared handle is spent: a texture without mips replaces it
         return FirstSlot::Refused;
     }
-    if (atOpen) reportOpenFailure(hr);
+    if (atOpen && !ringRetrying) reportOpenFailure(hr);
     return FirstSlot::Failed;
 }
 
@@ -131,7 +153,7 @@ bool DuplicationSource::Impl::buildSlot(int slot, const D3D11_TEXTURE2D_DESC& de
     if (ringResources[slot]) return true;  // opened already, when the first slot's mips were tried
     bool atOpen = false;
     const HRESULT hr = shareSlot(slot, atOpen);
-    if (atOpen && FAILED(hr)) reportOpenFailure(hr);
+    if (atOpen && FAILED(hr) && !ringRetrying) reportOpenFailure(hr);
     return SUCCEEDED(hr);
 }
 

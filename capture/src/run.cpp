@@ -55,24 +55,29 @@ int64_t qpcNow() {
 void DuplicationSource::Impl::publish(int slot, const DXGI_OUTDUPL_FRAME_INFO& frame) {
     const bool imageChanged = frame.LastPresentTime.QuadPart != 0;
     const int64_t published = qpcNow();
+    if (imageChanged) imageMasked = frame.ProtectedContentMaskedOut != FALSE;
     {
         std::lock_guard lock(stateMutex);
         latestIndex = slot;
         ++framesProduced;
         live = true;
         desktopChanged = imageChanged;
+        protectedContentMasked = imageMasked;
         updateQpc = imageChanged ? frame.LastPresentTime.QuadPart : frame.LastMouseUpdateTime.QuadPart;
         publishQpc = published;
     }
     publicationChanged.notify_all();
+    lastPublishNs = nowNs();
+    pointerPending = false;
+    stagedFormat = DXGI_FORMAT_UNKNOWN;
 }
 
 bool DuplicationSource::Impl::ensureDuplication() {
     if (duplication && ringReady()) return true;
     // A duplication over an incomplete ring is never used: acquire again, which rebuilds it.
-    duplication.Reset();
+    dropDuplication();
     if (!recoverLostDevices() || !acquireDuplication(false) || !ringReady()) {
-        duplication.Reset();
+        dropDuplication();
         setLive(false);
         return false;
     }
@@ -81,21 +86,95 @@ bool DuplicationSource::Impl::ensureDuplication() {
     return true;
 }
 
-HRESULT DuplicationSource::Impl::renderFrame(int slot, ID3D11Texture2D* frame) {
-    if (frame) {
-        ID3D11Resource* target = needsConvert ? convertSource.Get() : ringTextures[slot].Get();
-        context->CopySubresourceRegion(target, 0, 0, 0, 0, frame, 0, nullptr);
+bool DuplicationSource::Impl::stageImage(int slot, ID3D11Texture2D* frame) {
+    stagedFormat = DXGI_FORMAT_UNKNOWN;
+    D3D11_TEXTURE2D_DESC desc{};
+    frame->GetDesc(&desc);
+    ID3D11Resource* target = ringTextures[slot].Get();
+    if (convertsFormat(desc.Format)) {
+        const Intermediate* intermediate = intermediateFor(desc.Format);
+        if (!intermediate) return false;
+        target = intermediate->texture.Get();
     }
-    // The desktop frame is held only until its copy is queued.
-    const HRESULT released = duplication->ReleaseFrame();
-    if (needsConvert) convertToRing(slot);
+    context->CopySubresourceRegion(target, 0, 0, 0, 0, frame, 0, nullptr);
+    stagedFormat = desc.Format;
+    return true;
+}
+
+void DuplicationSource::Impl::finishFrame(int slot) {
+    if (stagedFormat != DXGI_FORMAT_UNKNOWN && convertsFormat(stagedFormat))
+        if (const Intermediate* intermediate = intermediateFor(stagedFormat))
+            convertToRing(slot, intermediate->view.Get(), stagedFormat);
     if (drawCursor && cursorVisible && cursorSrv) drawCursorOverlay(slot);
     if (mipLevels > 1) context->GenerateMips(ringSrvs[slot].Get());
     ++fenceValue;
     context4->Signal(fence.Get(), fenceValue);
     context->Flush();
     if (SUCCEEDED(fence->SetEventOnCompletion(fenceValue, fenceEvent.get()))) WaitForSingleObject(fenceEvent.get(), 1000);
+}
+
+HRESULT DuplicationSource::Impl::renderFrame(int slot, ID3D11Texture2D* frame) {
+    if (frame) stageImage(slot, frame);
+    // The desktop frame is held only until its copy is queued.
+    const HRESULT released = duplication->ReleaseFrame();
+    finishFrame(slot);
     return released;
+}
+
+void DuplicationSource::Impl::placeCursorNow() {
+    placeCursor(desktopRect, hotspotX, hotspotY, cursorVisible, cursorX, cursorY);
+    // A pointer the duplication reports hidden is not drawn: Windows may have drawn it into the
+    // image itself (a software cursor).
+    if (pointerReported && !pointerShown) cursorVisible = false;
+}
+
+bool DuplicationSource::Impl::pointerEarly(const DXGI_OUTDUPL_FRAME_INFO& info) const {
+    return info.LastPresentTime.QuadPart == 0 && nowNs() - lastPublishNs < refreshIntervalNs;
+}
+
+bool DuplicationSource::Impl::takeFrame(int slot, const DXGI_OUTDUPL_FRAME_INFO& info, ID3D11Texture2D* frame) {
+    if (info.LastMouseUpdateTime.QuadPart != 0) {
+        pointerReported = true;
+        pointerShown = info.PointerPosition.Visible != FALSE;
+    }
+    if (info.PointerShapeBufferSize != 0) updatePointerShape(info.PointerShapeBufferSize);
+    if (frame && !imageFitsRing(frame)) return false;  // no ring for it: handed back
+    HRESULT released = S_OK;
+    const bool early = frame && pointerEarly(info);
+    if (early) {
+        // Its image is the desktop already staged, if anything is: staged once per burst.
+        if (stagedFormat == DXGI_FORMAT_UNKNOWN) stageImage(slot, frame);
+        released = duplication->ReleaseFrame();
+        pointerPending = stagedFormat != DXGI_FORMAT_UNKNOWN;
+        pendingInfo = info;
+    } else {
+        placeCursorNow();
+        released = renderFrame(slot, frame);
+        publish(slot, info);
+    }
+    // Access lost while the frame was held (a mode change, say): the copy was queued while it
+    // was still ours; the duplication is re-acquired from the next iteration.
+    if (released == DXGI_ERROR_ACCESS_LOST) {
+        dropDuplication();
+        setLive(false);
+    }
+    return !early;
+}
+
+bool DuplicationSource::Impl::publishPendingPointer(int slot) {
+    if (!pointerPending || nowNs() - lastPublishNs < refreshIntervalNs) return false;
+    placeCursorNow();
+    finishFrame(slot);
+    publish(slot, pendingInfo);
+    return true;
+}
+
+// The time to wait for the next frame: up to 100 ms, and no longer than a staged pointer update
+// may wait for its publication.
+UINT DuplicationSource::Impl::acquireTimeoutMs() const {
+    if (!pointerPending) return 100;
+    const int64_t left = lastPublishNs + refreshIntervalNs - nowNs();
+    return left <= 0 ? 0 : static_cast<UINT>((left + 999999) / 1000000);
 }
 
 void DuplicationSource::Impl::run() {
@@ -106,7 +185,7 @@ void DuplicationSource::Impl::run() {
     while (!stopRequested) {
         if (paused || consumerLost) {
             if (duplication) {
-                duplication.Reset();
+                dropDuplication();
                 setLive(false);
             }
             Sleep(100);
@@ -118,30 +197,24 @@ void DuplicationSource::Impl::run() {
             Sleep(250);
             continue;
         }
-        DXGI_OUTDUPL_FRAME_INFO info{};
-        ComPtr<IDXGIResource> resource;
-        const HRESULT hr = duplication->AcquireNextFrame(100, &info, resource.GetAddressOf());
-        if (hr == DXGI_ERROR_WAIT_TIMEOUT) continue;
-        if (FAILED(hr)) {
-            duplication.Reset();
-            setLive(false);
-            continue;
+        bool published = publishPendingPointer(slot);
+        if (!published) {
+            DXGI_OUTDUPL_FRAME_INFO info{};
+            ComPtr<IDXGIResource> resource;
+            const HRESULT hr = duplication->AcquireNextFrame(acquireTimeoutMs(), &info, resource.GetAddressOf());
+            if (hr == DXGI_ERROR_WAIT_TIMEOUT) continue;
+            if (FAILED(hr)) {
+                dropDuplication();
+                setLive(false);
+                continue;
+            }
+            ComPtr<ID3D11Texture2D> frame;
+            if (resource) resource.As(&frame);
+            published = takeFrame(slot, info, frame.Get());
         }
-        if (info.PointerShapeBufferSize != 0) updatePointerShape(info.PointerShapeBufferSize);
-        placeCursor(desktopRect, hotspotX, hotspotY, cursorVisible, cursorX, cursorY);
-        ComPtr<ID3D11Texture2D> frame;
-        if (resource) resource.As(&frame);
-        if (frame && !imageFitsRing(frame.Get())) continue;  // no ring for it: handed back
-        const HRESULT released = renderFrame(slot, frame.Get());
-        publish(slot, info);
+        if (!published) continue;
         lastFrameTime = nowNs();
         slot = (slot + 1) % kRingSize;
-        // Access lost while the frame was held (a mode change, say): the copy was queued while it
-        // was still ours; the duplication is re-acquired from the next iteration.
-        if (released == DXGI_ERROR_ACCESS_LOST) {
-            duplication.Reset();
-            setLive(false);
-        }
     }
 }
 

@@ -38,13 +38,23 @@ float2 imageUv(float2 uv) {
     return q;
 }
 
-float4 psmain(VSOut i) : SV_Target {
-    float3 c = tex.Sample(smp, imageUv(i.uv)).rgb;
+float4 convert(float2 uv) {
+    float3 c = tex.Sample(smp, uv).rgb;
     if (p.y > 0.5) {
         c = saturate(c * p.x);
         c = float3(enc(c.r), enc(c.g), enc(c.b));
     }
     return float4(c, 1);
+}
+
+// Images in the display mode's own orientation; turned ones use psturned, so that the others
+// pay nothing for the turn.
+float4 psmain(VSOut i) : SV_Target {
+    return convert(i.uv);
+}
+
+float4 psturned(VSOut i) : SV_Target {
+    return convert(imageUv(i.uv));
 }
 )";
 const size_t kConvertShaderLength = sizeof kConvertShader - 1;

@@ -7,7 +7,10 @@ namespace velda {
 
 DuplicationSource::DuplicationSource(int32_t outputIndex) : impl_(std::make_unique<Impl>(outputIndex)) {}
 
-DuplicationSource::~DuplicationSource() { DuplicationSource::stop(); }
+DuplicationSource::~DuplicationSource() {
+    DuplicationSource::stop();
+    impl_->closeWaiters();
+}
 
 bool DuplicationSource::start(ID3D12Device* device) { return impl_->start(device); }
 
@@ -47,6 +50,7 @@ FrameInfo DuplicationSource::Impl::frameLocked() const {
     info.updateQpc = updateQpc;
     info.publishQpc = publishQpc;
     info.desktopChanged = desktopChanged;
+    info.protectedContentMasked = protectedContentMasked;
     return info;
 }
 
@@ -58,13 +62,24 @@ bool DuplicationSource::latestFrame(FrameInfo* info) const {
 }
 
 bool DuplicationSource::waitForFrame(uint64_t afterSequence, uint32_t timeoutMs, FrameInfo* info) const {
-    std::unique_lock lock(impl_->stateMutex);
-    const auto fresh = [&] { return impl_->latestIndex >= 0 && impl_->framesProduced > afterSequence; };
-    impl_->publicationChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                       [&] { return fresh() || !impl_->running; });
-    if (!fresh()) return false;
-    if (info) *info = impl_->frameLocked();
-    return true;
+    Impl& impl = *impl_;
+    std::unique_lock lock(impl.stateMutex);
+    const auto fresh = [&] { return impl.latestIndex >= 0 && impl.framesProduced > afterSequence; };
+    const uint64_t stops = impl.stops;
+    ++impl.waiters;
+    impl.publicationChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                     [&] { return fresh() || impl.stops != stops || impl.closing; });
+    const bool published = fresh() && !impl.closing;
+    if (published && info) *info = impl.frameLocked();
+    if (--impl.waiters == 0 && impl.closing) impl.waitersGone.notify_all();
+    return published;
+}
+
+void DuplicationSource::Impl::closeWaiters() {
+    std::unique_lock lock(stateMutex);
+    closing = true;
+    publicationChanged.notify_all();
+    waitersGone.wait(lock, [&] { return waiters == 0; });
 }
 
 SourceState DuplicationSource::state() const {
@@ -75,6 +90,7 @@ SourceState DuplicationSource::state() const {
 void DuplicationSource::setMinFrameIntervalMs(double milliseconds) { impl_->minFrameIntervalMs = milliseconds; }
 
 void DuplicationSource::setCursorDrawn(bool drawn) {
+    std::lock_guard lock(impl_->stateMutex);  // as the ring build latches it
     impl_->cursorSetting = drawn ? 1 : 0;
     impl_->drawCursor = drawn;
 }
@@ -93,15 +109,16 @@ void DuplicationSource::Impl::stop() {
     stopRequested.exchange(true);
     {
         std::lock_guard lock(stateMutex);
-        running = false;
+        ++stops;
     }
     publicationChanged.notify_all();  // waiters return at once
     if (worker.joinable()) worker.join();
 
-    duplication.Reset();
+    dropDuplication();
     releaseRing(false);
     convertVs.Reset();
     convertPs.Reset();
+    convertTurnedPs.Reset();
     convertConstants.Reset();
     cursorVs.Reset();
     cursorPs.Reset();

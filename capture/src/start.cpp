@@ -58,14 +58,16 @@ void DuplicationSource::Impl::startupFailure(const char* format, ...) {
     if (deviceLost) recreateReported = true;
 }
 
-bool DuplicationSource::Impl::openAdapter(ID3D12Device* caller, bool newFactory) {
+DuplicationSource::Impl::AdapterLookup DuplicationSource::Impl::openAdapter(ID3D12Device* caller, bool newFactory) {
     if (newFactory || !factory) {
         ComPtr<IDXGIFactory4> fresh;
-        if (FAILED(CreateDXGIFactory1(IID_PPV_ARGS(fresh.GetAddressOf())))) return false;
+        if (FAILED(CreateDXGIFactory1(IID_PPV_ARGS(fresh.GetAddressOf())))) return AdapterLookup::NoFactory;
         factory = fresh;
     }
     adapter.Reset();
-    return SUCCEEDED(factory->EnumAdapterByLuid(caller->GetAdapterLuid(), IID_PPV_ARGS(adapter.GetAddressOf())));
+    return SUCCEEDED(factory->EnumAdapterByLuid(caller->GetAdapterLuid(), IID_PPV_ARGS(adapter.GetAddressOf())))
+               ? AdapterLookup::Found
+               : AdapterLookup::NotFound;
 }
 
 // A factory's outputs are those of the moment it was made (the adapter's too): after a display
@@ -74,15 +76,17 @@ bool DuplicationSource::Impl::openAdapter(ID3D12Device* caller, bool newFactory)
 bool DuplicationSource::Impl::refreshAdapter() {
     const bool current = factory && factory->IsCurrent();
     if (current && adapter) return true;
-    if (d3d12Device && openAdapter(d3d12Device, !current)) return true;
+    const AdapterLookup found = d3d12Device ? openAdapter(d3d12Device, !current) : AdapterLookup::NotFound;
+    if (found == AdapterLookup::Found) return true;
+    if (found == AdapterLookup::NoFactory) return false;  // retried quietly, as at start
     if (!failureReported) std::fprintf(stderr, "capture: render adapter not found by LUID\n");
     failureReported = true;
     return false;
 }
 
 bool DuplicationSource::Impl::openOutput(ID3D12Device* caller, DXGI_OUTPUT_DESC& desc) {
-    if (!openAdapter(caller, true)) {
-        startupFailure("capture: render adapter not found by LUID\n");
+    if (const AdapterLookup found = openAdapter(caller, true); found != AdapterLookup::Found) {
+        if (found == AdapterLookup::NotFound) startupFailure("capture: render adapter not found by LUID\n");
         return false;
     }
     ComPtr<IDXGIOutput> enumerated;
@@ -157,6 +161,7 @@ bool DuplicationSource::Impl::createConvertProgram() {
     // Shaders of an earlier device, or half of a failed attempt, never survive into this one.
     convertVs.Reset();
     convertPs.Reset();
+    convertTurnedPs.Reset();
     ComPtr<ID3DBlob> vs, ps;
     if (!compileProgram(kConvertShader, kConvertShaderLength, vs, ps, startupQuiet())) return shaderFailed();
     if (SUCCEEDED(device->CreateVertexShader(vs->GetBufferPointer(), vs->GetBufferSize(), nullptr, convertVs.GetAddressOf())) &&
@@ -165,6 +170,15 @@ bool DuplicationSource::Impl::createConvertProgram() {
     convertVs.Reset();
     convertPs.Reset();
     return false;
+}
+
+// The pixel stage for images turned upright, compiled with the first ring that turns them.
+bool DuplicationSource::Impl::createTurnedProgram() {
+    ComPtr<ID3DBlob> ps;
+    if (!compileShader(kConvertShader, kConvertShaderLength, "psturned", "ps_5_0", ps, startupQuiet())) return shaderFailed();
+    convertTurnedPs.Reset();
+    return SUCCEEDED(device->CreatePixelShader(ps->GetBufferPointer(), ps->GetBufferSize(), nullptr,
+                                               convertTurnedPs.GetAddressOf()));
 }
 
 bool DuplicationSource::Impl::start(ID3D12Device* caller) {
@@ -177,18 +191,20 @@ bool DuplicationSource::Impl::start(ID3D12Device* caller) {
     if (!openOutput(caller, desc) || !createDevice() || !createPipeline()) return false;
 
     if (!acquireDuplication(true) && (width == 0 || height == 0)) {
-        // No duplication yet: size the ring from the desktop; the capture thread keeps trying.
+        // No duplication yet: size the ring from the desktop; the capture thread keeps trying. A
+        // monitor waking from sleep may report an empty desktop: then the capture thread builds
+        // the ring once a duplication tells the mode.
         quarterTurns = 0;
-        width = static_cast<uint32_t>(desc.DesktopCoordinates.right - desc.DesktopCoordinates.left);
-        height = static_cast<uint32_t>(desc.DesktopCoordinates.bottom - desc.DesktopCoordinates.top);
-        if (!rebuildRing()) return false;
+        const RECT& r = desc.DesktopCoordinates;
+        const bool empty = r.right <= r.left || r.bottom <= r.top;
+        width = empty ? 0 : static_cast<uint32_t>(r.right - r.left);
+        height = empty ? 0 : static_cast<uint32_t>(r.bottom - r.top);
+        if (!empty && !rebuildRing()) return false;
     }
     std::printf("capture: output %d \"%ls\" %ux%u, %u mips, %d-buffer ring\n", outputIndex, desc.DeviceName,
                 width.load(), height.load(), mipLevels.load(), kRingSize);
     stopRequested.exchange(false);
     worker = std::thread([this] { run(); });
-    std::lock_guard lock(stateMutex);
-    running = true;
     return true;
 }
 

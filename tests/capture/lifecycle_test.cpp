@@ -101,12 +101,12 @@ TEST_F(LifecycleTest, ALeakReportNamesWhatTheSourceLeftBehind) {
     startAll(sources);
     auto& hdr = impl(*sources[1]);  // FP16: the ring has an intermediate
     Microsoft::WRL::ComPtr<ID3D11Texture2D> slot = hdr.ringTextures[1];
-    Microsoft::WRL::ComPtr<ID3D11Texture2D> intermediate = hdr.convertSource;
+    Microsoft::WRL::ComPtr<ID3D11Texture2D> intermediate = hdr.intermediates.at(0).texture;
     ASSERT_TRUE(slot && intermediate);
     sources.clear();
     const std::string report = winsim::leakReport();
     EXPECT_NE(report.find("'velda ring slot 1'"), std::string::npos) << report;
-    EXPECT_NE(report.find("'velda convert intermediate'"), std::string::npos) << report;
+    EXPECT_NE(report.find("'velda convert intermediate (fmt 10)'"), std::string::npos) << report;
     EXPECT_NE(report.find("'velda device'"), std::string::npos) << "a texture holds its device: " << report;
     EXPECT_EQ(report.find("'velda ring slot 0'"), std::string::npos) << report;
     slot.Reset();

@@ -38,6 +38,13 @@ protected:
         ASSERT_TRUE(record().rebuildRing());
     }
 
+    // The conversion intermediate the ring was built with, and the pass from it into slot 0.
+    ID3D11Texture2D* intermediate() { return record().intermediates.at(0).texture.Get(); }
+    void convert() {
+        const velda::Intermediate& from = record().intermediates.at(0);
+        record().convertToRing(0, from.view.Get(), from.format);
+    }
+
     // Uploads one row of pixels, given as linear floats, into a texture of `format`.
     void upload(ID3D11Texture2D* texture, DXGI_FORMAT format, const std::vector<winsim::gpu::Float4>& row) {
         const uint32_t bpp = winsim::gpu::bytesPerPixel(format);
@@ -59,10 +66,10 @@ protected:
 TEST_F(PassesTest, HdrIsScaledBySdrWhiteClampedAndEncoded) {
     rebuild(8, 1, DXGI_FORMAT_R16G16B16A16_FLOAT);
     record().sdrWhiteScale = 2.5f;
-    upload(record().convertSource.Get(), DXGI_FORMAT_R16G16B16A16_FLOAT,
+    upload(intermediate(), DXGI_FORMAT_R16G16B16A16_FLOAT,
            {{2.5f, 1.0f, 1.25f, 0.2f}, {7.0f, -1.0f, 0.0f, 0.0f}, {0.0031308f * 2.5f, 0, 0, 1}, {100, 100, 100, 100},
             {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}});
-    record().convertToRing(0);
+    convert();
     const auto px = slot0();
     ASSERT_EQ(px.size(), 8u * 4u);
     EXPECT_NEAR(px[0], 255, 1);
@@ -79,17 +86,17 @@ TEST_F(PassesTest, HdrIsScaledBySdrWhiteClampedAndEncoded) {
 TEST_F(PassesTest, ScaleOfOneMapsScRgbOneToWhite) {
     rebuild(1, 1, DXGI_FORMAT_R16G16B16A16_FLOAT);
     record().sdrWhiteScale = 1.0f;
-    upload(record().convertSource.Get(), DXGI_FORMAT_R16G16B16A16_FLOAT, {{1.0f, 1.0f, 1.0f, 1.0f}});
-    record().convertToRing(0);
+    upload(intermediate(), DXGI_FORMAT_R16G16B16A16_FLOAT, {{1.0f, 1.0f, 1.0f, 1.0f}});
+    convert();
     EXPECT_EQ(slot0(), (std::vector<uint8_t>{255, 255, 255, 255}));
 }
 
 TEST_F(PassesTest, TenBitPassesThroughWithEightBitQuantisation) {
     rebuild(2, 1, DXGI_FORMAT_R10G10B10A2_UNORM);
     record().sdrWhiteScale = 2.5f;  // not used for a passthrough
-    upload(record().convertSource.Get(), DXGI_FORMAT_R10G10B10A2_UNORM,
+    upload(intermediate(), DXGI_FORMAT_R10G10B10A2_UNORM,
            {{512.0f / 1023, 1.0f, 0.0f, 0.0f}, {100.0f / 1023, 0.25f, 0.75f, 1.0f}});
-    record().convertToRing(0);
+    convert();
     const auto px = slot0();
     EXPECT_EQ(px, (std::vector<uint8_t>{128, 255, 0, 255, 25, 64, 191, 255}));
 }
@@ -97,9 +104,9 @@ TEST_F(PassesTest, TenBitPassesThroughWithEightBitQuantisation) {
 TEST_F(PassesTest, WithoutConversionShadersTheSlotKeepsItsContent) {
     rebuild(2, 1, DXGI_FORMAT_R16G16B16A16_FLOAT);
     upload(record().ringTextures[0].Get(), DXGI_FORMAT_B8G8R8A8_UNORM, {{0, 0, 1, 1}, {0, 1, 0, 1}});
-    upload(record().convertSource.Get(), DXGI_FORMAT_R16G16B16A16_FLOAT, {{1, 1, 1, 1}, {1, 1, 1, 1}});
+    upload(intermediate(), DXGI_FORMAT_R16G16B16A16_FLOAT, {{1, 1, 1, 1}, {1, 1, 1, 1}});
     record().convertPs.Reset();
-    record().convertToRing(0);
+    convert();
     EXPECT_EQ(slot0(), (std::vector<uint8_t>{0, 0, 255, 255, 0, 255, 0, 255}));
 }
 

@@ -59,11 +59,11 @@ TEST_P(RingFormatTest, DesktopFormatSetsTheFlagsAndTheIntermediate) {
     ASSERT_TRUE(rebuild(1920, 1080, GetParam().format));
     EXPECT_EQ(impl().needsConvert, GetParam().needsConvert);
     EXPECT_EQ(impl().isHdr, GetParam().isHdr);
-    EXPECT_EQ(impl().convertSource != nullptr, GetParam().needsConvert);
-    EXPECT_EQ(impl().convertSourceSrv != nullptr, GetParam().needsConvert);
-    if (impl().convertSource) {
+    ASSERT_EQ(impl().intermediates.size(), GetParam().needsConvert ? 1u : 0u);
+    if (GetParam().needsConvert) {
+        EXPECT_TRUE(impl().intermediates[0].view);
         D3D11_TEXTURE2D_DESC desc{};
-        impl().convertSource->GetDesc(&desc);
+        impl().intermediates[0].texture->GetDesc(&desc);
         EXPECT_EQ(desc.Format, GetParam().format);
         EXPECT_EQ(desc.MipLevels, 1u);
         EXPECT_EQ(desc.BindFlags, 0x8u);
@@ -156,6 +156,11 @@ TEST_F(RingTest, EveryFailureHasItsLineOrNone) {
     EXPECT_EQ(errors, "capture: convert intermediate (fmt 10) failed\n");
     EXPECT_EQ(impl().ringTextures[0], nullptr);
 
+    winsim::addFault({"ID3D11Device::CreateTexture2D", E_OUTOFMEMORY, 0, 1, nullptr});
+    EXPECT_FALSE(rebuild(640, 480, DXGI_FORMAT_R16G16B16A16_FLOAT, &errors));
+    EXPECT_EQ(errors, "") << "a retry of a failed build says nothing more";
+
+    impl().ringRetrying = false;  // a new streak
     winsim::addFault({"ID3D11Device::CreateTexture2D", E_OUTOFMEMORY, 0, 2, nullptr});
     EXPECT_FALSE(rebuild(640, 480, DXGI_FORMAT_B8G8R8A8_UNORM, &errors));
     EXPECT_EQ(errors,

@@ -17,6 +17,7 @@ struct FrameInfo {
                                 // frame that only moved the pointer
     int64_t publishQpc = 0;     // QueryPerformanceCounter time of its publication
     bool desktopChanged = false;  // the desktop image changed (false: only the pointer moved)
+    bool protectedContentMasked = false;  // Windows blacked out protected content (video) in the image
 };
 
 // Whether a source captures now, and its counts since it was made.
@@ -73,9 +74,10 @@ public:
     // -1) while there is none. Safe on any thread.
     virtual bool latestFrame(FrameInfo* info) const = 0;
     // Blocks until a frame with a sequence number above `afterSequence` is published (true, with
-    // `info` filled unless it is null), `timeoutMs` pass or the source is stopped (false). A frame
-    // published before the call counts: pass the last sequence seen to miss none. Returns false
-    // at once when the source does not run. Safe on any thread; never polls.
+    // `info` filled unless it is null), `timeoutMs` pass or `stop` is called (false). A frame
+    // published before the call counts: pass the last sequence seen to miss none. On a source that
+    // does not run it waits as well, for the frames of a later start or resume. Safe on any
+    // thread; never polls. Destroying the source wakes its waiters and lets them return first.
     virtual bool waitForFrame(uint64_t afterSequence, uint32_t timeoutMs, FrameInfo* info) const = 0;
     // Whether frames are being published, and the counts so far. Safe on any thread.
     virtual SourceState state() const = 0;
