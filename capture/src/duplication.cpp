@@ -215,15 +215,15 @@ bool DuplicationSource::Impl::adoptMode(const DesktopMode& mode, int32_t turns) 
     return true;
 }
 
-// Until its images have shown otherwise, a duplication is taken to deliver the mode it reports,
-// except that an HDR desktop is composed in FP16 whatever scan-out format the mode names: a
-// format-aware duplication delivers it so.
+// Until its images have shown otherwise, a duplication is taken to deliver the size it reports in
+// the format its call documents, whatever scan-out format the mode may name: the plain call 8-bit
+// BGRA, the format-aware one the desktop's own (FP16 on an HDR desktop, which is composed so).
 DesktopMode DuplicationSource::Impl::expectedImages() const {
     for (const DeliveredMode& known : deliveredModes)
         if (sameDuplication(known, duplicated)) return known.images;
     DesktopMode mode = duplicated.reported;
-    if (duplicated.formatAware && mode.format != DXGI_FORMAT_R16G16B16A16_FLOAT && outputInPq(false))
-        mode.format = DXGI_FORMAT_R16G16B16A16_FLOAT;
+    if (!duplicated.formatAware) mode.format = DXGI_FORMAT_B8G8R8A8_UNORM;
+    else if (mode.format != DXGI_FORMAT_R16G16B16A16_FLOAT && outputInPq(false)) mode.format = DXGI_FORMAT_R16G16B16A16_FLOAT;
     return mode;
 }
 

@@ -144,8 +144,9 @@ bool DuplicationSource::Impl::createPipelineObjects() {
     if (FAILED(device->CreateBuffer(&constants, nullptr, cursorConstants.GetAddressOf()))) return false;
 
     // A conversion program that cannot be made leaves the pass disabled; start goes on, and the
-    // next ring built for a desktop that needs the pass tries again.
-    createConvertProgram();
+    // next ring built for a desktop that needs the pass tries again. The turned pixel stage is made
+    // here too while rotation correction is on, else with the first ring that turns its images.
+    if (createConvertProgram() && rotationCorrected) createTurnedProgram();
     convertConstants.Reset();
     if (FAILED(device->CreateBuffer(&constants, nullptr, convertConstants.GetAddressOf()))) return false;
 

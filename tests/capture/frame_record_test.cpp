@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "support/capture_rig.h"
 #include "support/running_source.h"
@@ -76,32 +77,62 @@ TEST(FrameRecordTest, AFrameThatOnlyMovesThePointerSaysSoAndCarriesTheMoveTime) 
     source.stop();
 }
 
-TEST(FrameRecordTest, AWaitEndsAtItsTimeOutAtStopAndAtOnceWhenNothingRuns) {
+// Waits on another thread for a frame after `sequence`; `woken` holds what the wait returned.
+std::thread waitOn(const velda::DuplicationSource& source, uint64_t sequence, std::atomic<int>& woken) {
+    return std::thread([&source, sequence, &woken] { woken = source.waitForFrame(sequence, 600000, nullptr) ? 1 : 0; });
+}
+
+TEST(FrameRecordTest, AWaitEndsAtAPublicationItsTimeOutOrStopAndLastsWhileNothingRuns) {
     CaptureRig rig;
     velda::DuplicationSource& source = rig.source();
-    EXPECT_FALSE(source.waitForFrame(0, kWaitMs, nullptr)) << "never started: false at once";
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_FALSE(source.waitForFrame(0, 50, nullptr)) << "never started: nothing published";
+    EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(50)) << "a wait, not a spin";
+    std::atomic<int> woken{-1};
+    std::thread first = waitOn(source, 0, woken);
     ASSERT_TRUE(source.start(rig.consumer()));
+    first.join();
+    EXPECT_EQ(woken, 1) << "a wait begun before start ends with its first frame";
     FrameInfo frame;
-    ASSERT_TRUE(source.waitForFrame(0, kWaitMs, &frame));
-    EXPECT_TRUE(source.waitForFrame(0, 0, nullptr)) << "a frame published before the call counts";
+    EXPECT_TRUE(source.waitForFrame(0, 0, &frame)) << "a frame published before the call counts";
 
     source.setPaused(true);
     ASSERT_TRUE(rig.idle(kDeadline));
     ASSERT_TRUE(source.latestFrame(&frame));
     EXPECT_FALSE(source.waitForFrame(frame.sequence, 50, nullptr)) << "nothing new while paused";
-
-    std::atomic<bool> waiting{true}, woken{false};
-    std::thread waiter([&] {
-        woken = source.waitForFrame(frame.sequence, 600000, nullptr);
-        waiting = false;
-    });
+    woken = -1;
+    std::thread paused = waitOn(source, frame.sequence, woken);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));  // most likely inside the wait by now
-    const auto stopped = std::chrono::steady_clock::now();
     source.stop();
-    waiter.join();
-    EXPECT_FALSE(woken);
-    EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(60)) << "stop wakes the wait";
-    EXPECT_FALSE(source.waitForFrame(0, kWaitMs, nullptr)) << "stopped: false at once";
+    paused.join();
+    EXPECT_EQ(woken, 0) << "stop ends the wait";
+
+    woken = -1;
+    std::thread stopped = waitOn(source, frame.sequence, woken);
+    source.setPaused(false);
+    ASSERT_TRUE(source.resume());
+    stopped.join();
+    EXPECT_EQ(woken, 1) << "a wait on a stopped source sees the frames of its resume";
+    source.stop();
+    EXPECT_EQ(rig.leftovers(), "");
+}
+
+TEST(FrameRecordTest, DestroyingASourceLetsItsWaitersLeaveFirst) {
+    CaptureRig rig;
+    ASSERT_TRUE(rig.source().start(rig.consumer()));
+    std::atomic<int> woken[3] = {-1, -1, -1};
+    std::vector<std::thread> waiters;
+    for (auto& each : woken) waiters.push_back(waitOn(rig.source(), UINT64_MAX, each));
+    const auto inside = [&] {
+        std::lock_guard lock(rig.record().stateMutex);
+        return rig.record().waiters == 3;
+    };
+    for (const auto until = std::chrono::steady_clock::now() + kDeadline; !inside();
+         std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+        ASSERT_LT(std::chrono::steady_clock::now(), until) << "the waiters never began to wait";
+    rig.dropSource();  // frees the source under AddressSanitizer's eyes
+    for (auto& waiter : waiters) waiter.join();
+    for (auto& each : woken) EXPECT_EQ(each, 0);
     EXPECT_EQ(rig.leftovers(), "");
 }
 

@@ -104,7 +104,7 @@ TEST_F(UnawareHostTest, TheHdrOutputIsDuplicatedInFp16AndTheCursorLandsWhereItIs
         return;
     }
     // Where DuplicateOutput1 asks the process, an unaware host gets the plain duplication.
-    EXPECT_EQ(impl(source).desktopFormat, DXGI_FORMAT_B8G8R8A8_UNORM);
+    EXPECT_FALSE(impl(source).duplicated.formatAware);
     EXPECT_GT(winsim::debugMessageCount(), 0);
     winsim::resetDebugLayer();
 }

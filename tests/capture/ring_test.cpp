@@ -180,6 +180,28 @@ TEST_F(RingTest, EveryFailureHasItsLineOrNone) {
     }
 }
 
+TEST_F(RingTest, ARingOfOneMipThatDirect3D12WillNotOpenFailsWithoutAMipFallback) {
+    winsim::addFault({"ID3D12Device::OpenSharedHandle", E_INVALIDARG, 0, -1, nullptr});
+    std::string errors;
+    EXPECT_FALSE(rebuild(1, 1, DXGI_FORMAT_B8G8R8A8_UNORM, &errors));
+    EXPECT_EQ(errors, "capture: D3D12 OpenSharedHandle failed (0x80070057)\n");
+    EXPECT_FALSE(rebuild(1, 1, DXGI_FORMAT_B8G8R8A8_UNORM, &errors));
+    EXPECT_EQ(errors, "") << "once per streak";
+}
+
+// A control set on another thread while rings are built is what the last build latches.
+TEST_F(RingTest, TheCursorSettingIsNeverUndoneByARingBuild) {
+    std::atomic<bool> done{false};
+    std::thread control([&] {
+        for (int i = 0; i < 4000; ++i) source->setCursorDrawn(i % 2 == 0);  // ends with false
+        done = true;
+    });
+    do ASSERT_TRUE(rebuild(64, 64));  // the last build may overlap the last setting
+    while (!done);
+    control.join();
+    EXPECT_FALSE(impl().drawCursor.load());
+}
+
 TEST_F(RingTest, ARebuildChargesThreeMippedTexturesAndARepeatChargesNothingMore) {
     const uint64_t before = winsim::vramUsage(0);
     ASSERT_TRUE(rebuild(1920, 1080));

@@ -15,11 +15,14 @@ constexpr int kDisplay2 = 1;
 
 class SdrWhiteTest : public WinsimTest {
 protected:
+    // The query as documented; the source asks it of HDR displays only.
+    bool takesEnvironmentVariants() const override { return false; }
     // "single" with one more monitor that clones output 0, at 240 nits.
     static void useCloneMachine() {
         winsim::MachineConfig config;
         ASSERT_TRUE(winsim::scenario("single", config));
         config.adapters[0].outputs[0].cloneSdrWhiteNits = {240.0f};
+        config.environmentVariants = false;
         winsim::useMachine(config);
     }
     static void failDeviceInfo(DISPLAYCONFIG_DEVICE_INFO_TYPE type, int count) {
@@ -63,6 +66,7 @@ TEST_F(SdrWhiteTest, MonitorsWithoutAnActivePathGetTheDefault) {
     winsim::MachineConfig config;
     ASSERT_TRUE(winsim::scenario("default", config));
     config.adapters[0].outputs[1].hasDisplayPath = false;
+    config.environmentVariants = false;
     winsim::useMachine(config);
     winsim::clearFaults();
     EXPECT_EQ(querySdrWhiteScale(winsim::outputMonitor(kDisplay2)), 2.5f);

@@ -165,6 +165,9 @@ TEST_F(StartTest, AFailureBeforeTheDeviceExistsIsRetriedByResume) {
     bool started = true;
     EXPECT_EQ(startCapturingErrors(source, started), "capture: D3D11 device creation failed\n");
     EXPECT_FALSE(started);
+    winsim::addFault({"CreateDXGIFactory1", E_FAIL, 0, 1});
+    EXPECT_EQ(startCapturingErrors(source, started), "") << "a factory that cannot be made finds no adapter to name";
+    EXPECT_FALSE(started);
     EXPECT_TRUE(source.resume());
     EXPECT_TRUE(impl(source).worker.joinable());
     source.stop();

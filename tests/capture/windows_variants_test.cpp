@@ -156,9 +156,12 @@ TEST(ProcessDpiTest, AnUnawareHostCapturesTheHdrOutputThroughThePlainDuplication
     startAndSee(rig, 2);
     rig.source().stop();
     const std::string printed = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(rig.record().desktopFormat, DXGI_FORMAT_B8G8R8A8_UNORM);
-    EXPECT_FALSE(rig.record().needsConvert);
-    EXPECT_EQ(printed.find("HDR"), std::string::npos) << printed;
+    EXPECT_FALSE(rig.record().duplicated.formatAware);
+    if (!winsim::currentVariants().formatFlicker) {  // else some of its images are FP16, and converted
+        EXPECT_EQ(rig.record().desktopFormat, DXGI_FORMAT_B8G8R8A8_UNORM);
+        EXPECT_FALSE(rig.record().needsConvert);
+        EXPECT_EQ(printed.find("HDR"), std::string::npos) << printed;
+    }
     // The refused format-aware calls are the debug layer's to report; nothing else is.
     for (const auto& message : winsim::debugMessages())
         EXPECT_NE(message.find("DuplicateOutput1_PerMonitorDpiRequired"), std::string::npos) << message;

@@ -22,19 +22,21 @@ TEST(VariantNamesTest, ListsAndAllAreReadAndAnUnknownNameIsRefusedWithoutAChange
 
     winsim::Variants all;
     EXPECT_TRUE(winsim::parseVariants("all", all));
-    EXPECT_TRUE(all.dpiProcess && all.modeFormatScanout && all.d3d12SingleMipSharing);
+    EXPECT_TRUE(all.dpiProcess && all.modeFormatScanout && all.d3d12SingleMipSharing && all.formatFlicker &&
+                all.sdrWhiteHdrOnly && all.sleepDenies);
 
     winsim::Variants untouched;
     std::string bad;
     EXPECT_FALSE(winsim::parseVariants("dpi-process,mode-format", untouched, &bad));
     EXPECT_EQ(bad, "mode-format");
     EXPECT_FALSE(untouched.any());
-    EXPECT_EQ(winsim::variantNames().size(), 3u);
+    EXPECT_EQ(winsim::variantNames().size(), 6u);
 }
 
 class VariantTest : public WinsimTest {
 protected:
     std::string machineName() const override { return "default"; }
+    bool takesEnvironmentVariants() const override { return false; }  // each test's own variant alone
     void adjustMachine(winsim::MachineConfig& config) const override {
         config.variants = variants();
         config.movingCursor = false;

@@ -25,10 +25,19 @@ struct OutputConfig {
     std::vector<float> cloneSdrWhiteNits;
     bool hasDisplayPath = true;  // false: the display configuration lists no path for its source
     float dpiScale = 1.0f;       // the monitor's scale (1.5: 150 %), which DPI-unaware threads see virtualised
+    // An FP16 desktop's colour space: true, an HDR display's (PQ, BT.2020; SDR white is scRGB
+    // sdrWhiteNits / 80); false, Advanced Color on an SDR display or a 10-bpc output with HDR off
+    // (sRGB, BT.709; scRGB 1.0 is SDR white). Other formats are never HDR.
+    bool hdr = true;
+    UINT refreshHz = 60;  // its refresh rate; 0: duplication reports DXGI_RATIONAL{0, 0}, as some drivers do
+    // No hardware cursor (a virtual display): the compositor draws the pointer into the desktop.
+    bool softwareCursor = false;
 
     // Desktop coordinates: the mode at `position`, with width and height swapped by a 90 or 270
     // degree rotation.
     RECT desktopRect() const;
+    // An HDR display: an FP16 desktop with `hdr` set.
+    bool inHdr() const { return format == DXGI_FORMAT_R16G16B16A16_FLOAT && hdr; }
 };
 
 struct AdapterConfig {
@@ -52,11 +61,14 @@ enum class Timeline {
     ModeSwitch,     // output 0 goes 1920x1080 -> 2560x1440 -> 2560x1440 FP16 -> ..., one step every 3 s
     SecureDesktop,  // the secure desktop shows for 2 s every 5 s
     DeviceRemoval,  // adapter 0's devices are removed 3 s after the first duplication; new ones can be made 1 s later
+    ProtectedVideo,  // a protected video covers 640x360 of output 0 at (200,200) for 2 s of every 4 s
+    DisplaySleep,    // output 1's monitor sleeps for 3 s of every 6 s
+    FullscreenGame,  // an exclusive-fullscreen game takes output 0 at 1280x720 for 2 s of every 4 s
 };
 
-// Behaviours Microsoft's documentation leaves open, where real machines may answer either way. A
-// machine carries any of them; WINSIM_VARIANTS (a comma-separated list of their names, or "all")
-// adds them to every machine a process makes.
+// Behaviours Microsoft's documentation leaves open, where real machines may answer either way, and
+// ones that some real machines show beyond it. A machine carries any of them; WINSIM_VARIANTS (a
+// comma-separated list of their names, or "all") adds them to every machine a process makes.
 struct Variants {
     // "mode-format-scanout": DXGI_OUTDUPL_DESC.ModeDesc.Format is the display mode's own format
     // (R10G10B10A2 for an FP16 desktop, B8G8R8A8 for the others), not that of the images the
@@ -67,8 +79,23 @@ struct Variants {
     bool d3d12SingleMipSharing = false;
     // "dpi-process": DuplicateOutput1 checks the process's DPI awareness, not the thread's.
     bool dpiProcess = false;
+    // "format-flicker": a duplication of a desktop that is not B8G8R8A8 (by DuplicateOutput, or by
+    // DuplicateOutput1 listing the desktop's format) delivers B8G8R8A8, as an SDR application sees
+    // the desktop, on pointer-only frames and every third image frame; the desktop's own format
+    // on the others.
+    bool formatFlicker = false;
+    // "sdr-white-hdr-only": the SDR white level query fails (ERROR_INVALID_PARAMETER) for a
+    // display that is not in HDR instead of answering its level.
+    bool sdrWhiteHdrOnly = false;
+    // "sleep-denies": a monitor that falls asleep costs its output's duplications their access,
+    // duplication is refused while it sleeps (E_ACCESSDENIED), and for 300 ms after it wakes
+    // the output describes an empty desktop rectangle and duplication fails (E_FAIL).
+    bool sleepDenies = false;
 
-    bool any() const { return modeFormatScanout || d3d12SingleMipSharing || dpiProcess; }
+    bool any() const {
+        return modeFormatScanout || d3d12SingleMipSharing || dpiProcess || formatFlicker || sdrWhiteHdrOnly ||
+               sleepDenies;
+    }
 };
 
 struct MachineConfig {
@@ -80,7 +107,7 @@ struct MachineConfig {
     int otherDuplicatingProcesses = 0;
     Timeline timeline = Timeline::None;
     bool movingCursor = false;  // the cursor wanders across the desktop and changes shape by itself
-    double cursorHz = 4.0;      // its moves per second
+    double cursorHz = 4.0;      // its moves per second, up to 1000 (a 1000 Hz mouse; more counts as 1000, 0 as none)
     double cursorShapeSeconds = 3.0;  // time between its shape changes
     // Every wait a program asks of the platform (Sleep, the time-outs of WaitForSingleObject and
     // AcquireNextFrame) lasts this fraction of what it asks: 0.1 runs a program's sleeps and

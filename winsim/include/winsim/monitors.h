@@ -34,6 +34,19 @@ uint64_t desktopVersion(int output);
 // The secure desktop (a UAC prompt): while it shows, duplication is refused and existing
 // duplications lose access.
 void setSecureDesktop(bool shown);
+// The output's monitor falls asleep or wakes. A sleeping output delivers no frames; under the
+// sleep-denies variant its duplications lose access as it falls asleep, duplication is refused
+// while it sleeps, and for 300 ms after it wakes new factories see it with an empty desktop
+// rectangle and duplication fails. A sleep is no display change.
+void setOutputAsleep(int output, bool asleep);
+// An exclusive-fullscreen game takes the output at 1280x720 (true) or gives it back in the mode it
+// had (false). Each switch is a mode change, and the first new duplication whose
+// AcquireNextFrame is called after it answers DXGI_ERROR_INVALID_CALL until it is released.
+void setFullscreenGame(int output, bool running);
+// Protected content (a DRM-protected video) over `area` of the output's desktop, relative to its
+// top-left corner: duplication delivers it blacked out with ProtectedContentMaskedOut. An empty
+// area: none.
+void setProtectedContent(int output, RECT area);
 // How many other processes duplicate outputs now. Four at once use up the platform's limit: then
 // this process can start a duplication only while it already holds one.
 void setOtherDuplicatingProcesses(int count);

@@ -8,7 +8,10 @@ namespace {
 
 using winsim::display::Path;
 
-constexpr DISPLAYCONFIG_RATIONAL kRefreshRate{60, 1};
+// The output's refresh rate; one whose duplication reports none (0) runs at 60 Hz all the same.
+DISPLAYCONFIG_RATIONAL refreshRate(const winsim::OutputConfig& config) {
+    return {config.refreshHz ? config.refreshHz : 60, 1};
+}
 
 bool knownFlags(UINT32 flags) { return flags == QDC_ONLY_ACTIVE_PATHS || flags == QDC_ALL_PATHS; }
 
@@ -41,9 +44,9 @@ DISPLAYCONFIG_MODE_INFO targetMode(const Path& path) {
     DISPLAYCONFIG_VIDEO_SIGNAL_INFO& signal = mode.targetMode.targetVideoSignalInfo;
     signal.activeSize = DISPLAYCONFIG_2DREGION{path.config.width, path.config.height};
     signal.totalSize = signal.activeSize;
-    signal.vSyncFreq = kRefreshRate;
-    signal.hSyncFreq = DISPLAYCONFIG_RATIONAL{path.config.height * kRefreshRate.Numerator, 1};
-    signal.pixelRate = UINT64{path.config.width} * path.config.height * kRefreshRate.Numerator;
+    signal.vSyncFreq = refreshRate(path.config);
+    signal.hSyncFreq = DISPLAYCONFIG_RATIONAL{path.config.height * signal.vSyncFreq.Numerator, 1};
+    signal.pixelRate = UINT64{path.config.width} * path.config.height * signal.vSyncFreq.Numerator;
     signal.scanLineOrdering = DISPLAYCONFIG_SCANLINE_ORDERING_PROGRESSIVE;
     return mode;
 }
@@ -61,7 +64,7 @@ DISPLAYCONFIG_PATH_INFO pathInfo(const Path& path) {
     target.outputTechnology = DISPLAYCONFIG_OUTPUT_TECHNOLOGY_DISPLAYPORT_EXTERNAL;
     target.rotation = static_cast<DISPLAYCONFIG_ROTATION>(path.config.rotation);
     target.scaling = DISPLAYCONFIG_SCALING_IDENTITY;
-    target.refreshRate = kRefreshRate;
+    target.refreshRate = refreshRate(path.config);
     target.scanLineOrdering = DISPLAYCONFIG_SCANLINE_ORDERING_PROGRESSIVE;
     target.targetAvailable = TRUE;
     target.statusFlags = path.active ? DISPLAYCONFIG_TARGET_IN_USE : 0;

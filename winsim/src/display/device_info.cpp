@@ -18,10 +18,18 @@ LONG sourceName(const std::vector<Path>& paths, DISPLAYCONFIG_DEVICE_INFO_HEADER
     return ERROR_SUCCESS;
 }
 
-LONG sdrWhiteLevel(const std::vector<Path>& paths, DISPLAYCONFIG_DEVICE_INFO_HEADER* header) {
+// DISPLAYCONFIG_SDR_WHITE_LEVEL's page describes the level as that of SDR content on an HDR
+// display, and leaves open what a display that is not in HDR answers: its level (80 nits, 1000,
+// unless set otherwise), or, under sdr-white-hdr-only, a refusal. Of the codes the function's page
+// lists, ERROR_INVALID_PARAMETER (a request that does not fit) is the one for it: its
+// ERROR_NOT_SUPPORTED means a machine without a WDDM driver, which would tell a caller to stop
+// asking about every display.
+LONG sdrWhiteLevel(const winsim::Machine& machine, const std::vector<Path>& paths,
+                   DISPLAYCONFIG_DEVICE_INFO_HEADER* header) {
     if (header->size < sizeof(DISPLAYCONFIG_SDR_WHITE_LEVEL)) return ERROR_INSUFFICIENT_BUFFER;
     const Path* path = winsim::display::findTarget(paths, header->adapterId, header->id);
     if (!path) return ERROR_INVALID_PARAMETER;
+    if (machine.config().variants.sdrWhiteHdrOnly && !path->config.inHdr()) return ERROR_INVALID_PARAMETER;
     reinterpret_cast<DISPLAYCONFIG_SDR_WHITE_LEVEL*>(header)->SDRWhiteLevel = winsim::display::sdrWhiteLevel(*path);
     return ERROR_SUCCESS;
 }
@@ -39,7 +47,7 @@ LONG WINAPI DisplayConfigGetDeviceInfo(DISPLAYCONFIG_DEVICE_INFO_HEADER* request
     const std::vector<Path> paths = winsim::display::listPaths(*machine, false);
     switch (type) {
         case DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME: return sourceName(paths, requestPacket);
-        case DISPLAYCONFIG_DEVICE_INFO_GET_SDR_WHITE_LEVEL: return sdrWhiteLevel(paths, requestPacket);
+        case DISPLAYCONFIG_DEVICE_INFO_GET_SDR_WHITE_LEVEL: return sdrWhiteLevel(*machine, paths, requestPacket);
         default:
             return type > DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME && type < DISPLAYCONFIG_DEVICE_INFO_GET_SDR_WHITE_LEVEL
                        ? ERROR_NOT_SUPPORTED

@@ -15,7 +15,9 @@ HRESULT refusalResult(DuplicationRefusal refusal) {
     case DuplicationRefusal::None: return S_OK;
     case DuplicationRefusal::OtherAdapter:
     case DuplicationRefusal::Detached: return DXGI_ERROR_UNSUPPORTED;
-    case DuplicationRefusal::SecureDesktop: return E_ACCESSDENIED;
+    case DuplicationRefusal::SecureDesktop:
+    case DuplicationRefusal::Asleep: return E_ACCESSDENIED;
+    case DuplicationRefusal::Waking: return E_FAIL;
     case DuplicationRefusal::AlreadyDuplicated: return E_INVALIDARG;
     case DuplicationRefusal::LimitReached: return DXGI_ERROR_NOT_CURRENTLY_AVAILABLE;
     }
@@ -52,7 +54,8 @@ HRESULT duplicateOutput(IDXGIOutput* parent, const std::shared_ptr<Machine>& mac
     const auto accepted = formats ? std::span<const DXGI_FORMAT>(formats, formatCount) : std::span(kPlainFormats);
     const auto format = deliveredFormat(output->current.format, accepted);
     if (!format) return DXGI_ERROR_UNSUPPORTED;
-    auto compositor = Compositor::open(machine, output, deviceAdapter, *format, now);
+    const bool flicker = flickers(machine->config().variants, output->current.format, *format, formats == nullptr);
+    auto compositor = Compositor::open(machine, output, deviceAdapter, *format, flicker, now);
     if (!compositor) return E_OUTOFMEMORY;
     *out = new Duplication(ComPtr<IDXGIOutput>(parent), ComPtr<d3d11::Device>(device), machine, std::move(compositor));
     return S_OK;
@@ -71,7 +74,8 @@ void Duplication::GetDesc(DXGI_OUTDUPL_DESC* desc) {
     *desc = DXGI_OUTDUPL_DESC{};
     desc->ModeDesc.Width = config.width;
     desc->ModeDesc.Height = config.height;
-    desc->ModeDesc.RefreshRate = DXGI_RATIONAL{60, 1};
+    // Some drivers report a refresh rate of {0, 0}, which DXGI_RATIONAL's page allows (read as 0).
+    desc->ModeDesc.RefreshRate = config.refreshHz ? DXGI_RATIONAL{config.refreshHz, 1} : DXGI_RATIONAL{0, 0};
     desc->ModeDesc.Format = machine_->config().variants.modeFormatScanout ? scanoutFormat(config.format)
                                                                           : compositor_->format();
     desc->ModeDesc.ScanlineOrdering = DXGI_MODE_SCANLINE_ORDER_PROGRESSIVE;

@@ -24,7 +24,10 @@ void describe(const FrameUpdate& update, DXGI_OUTDUPL_FRAME_INFO& info, const Cu
     if (update.pointer) info.LastMouseUpdateTime = stamp(update.time);
     // The position of the shape's top-left corner, the hot spot being where the pointer points.
     info.PointerPosition.Position = POINT{update.pointerPosition.x - shape.hotSpot.x, update.pointerPosition.y - shape.hotSpot.y};
-    info.PointerPosition.Visible = update.over ? TRUE : FALSE;
+    // A pointer the compositor drew into the image is reported invisible: PointerPosition's page
+    // says an application does not show the cursor when Visible is FALSE.
+    info.PointerPosition.Visible = update.over && !update.pointerDrawn ? TRUE : FALSE;
+    info.ProtectedContentMaskedOut = update.masked ? TRUE : FALSE;
     if (update.shape) info.PointerShapeBufferSize = static_cast<UINT>(shape.bytes.size());
     // The machine redraws a changed desktop whole and never moves parts of it.
     info.TotalMetadataBufferSize = update.desktop ? sizeof(RECT) : 0;
@@ -42,6 +45,7 @@ HRESULT Duplication::AcquireNextFrame(UINT timeoutMs, DXGI_OUTDUPL_FRAME_INFO* i
     // Lost access outranks a held frame: the caller must make a new duplication either way.
     if (accessLost()) return DXGI_ERROR_ACCESS_LOST;
     if (frameHeld_) return DXGI_ERROR_INVALID_CALL;
+    if (compositor_->jammed()) return DXGI_ERROR_INVALID_CALL;  // after a fullscreen switch: make it again
     const auto start = Clock::now();
     const auto deadline = timeoutMs == INFINITE ? Clock::time_point::max() : start + programWait(timeoutMs);
     NextFrame frame = compositor_->waitForUpdate(lock, deadline);
@@ -63,7 +67,7 @@ HRESULT Duplication::deliver(NextFrame frame, DXGI_OUTDUPL_FRAME_INFO& info, IDX
     desc.Height = config.height;
     desc.MipLevels = 1;
     desc.ArraySize = 1;
-    desc.Format = compositor_->format();
+    desc.Format = frame.format;  // the image's own, which may change from frame to frame
     desc.SampleDesc.Count = 1;
     desc.Usage = D3D11_USAGE_DEFAULT;
     desc.BindFlags = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE;  // as Windows makes the desktop image

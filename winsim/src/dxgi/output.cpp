@@ -25,7 +25,7 @@ void describe(const OutputSnapshot& output, Desc& desc) {
     const OutputConfig& config = output.config;
     desc = Desc{};
     std::wcsncpy(desc.DeviceName, config.deviceName.c_str(), 31);
-    desc.DesktopCoordinates = config.desktopRect();
+    desc.DesktopCoordinates = output.desktopCoordinates;
     desc.AttachedToDesktop = config.attached ? TRUE : FALSE;
     desc.Rotation = config.rotation;
     desc.Monitor = output.state->monitor();
@@ -39,13 +39,15 @@ void setPrimaries(DXGI_OUTPUT_DESC1& desc, const float (&xy)[8]) {
     }
 }
 
-// An FP16 desktop is an HDR display's (PQ, BT.2020); the others are SDR (sRGB, BT.709), ten or
-// eight bits deep, as bright as their SDR white level.
+// An HDR display's FP16 desktop is PQ, BT.2020; the others are SDR (sRGB, BT.709), ten bits deep
+// (also an FP16 desktop of Advanced Color on an SDR display) or eight, as bright as their SDR
+// white level. DXGI_COLOR_SPACE_TYPE's page: RGB_FULL_G22_NONE_P709 is the colour space of SDR
+// content, also with FP16 scRGB swap chains (linear, 1.0 at SDR white).
 void describeColour(const OutputConfig& config, DXGI_OUTPUT_DESC1& desc) {
     constexpr float kBt2020[8] = {0.708f, 0.292f, 0.170f, 0.797f, 0.131f, 0.046f, 0.3127f, 0.3290f};
     constexpr float kBt709[8] = {0.640f, 0.330f, 0.300f, 0.600f, 0.150f, 0.060f, 0.3127f, 0.3290f};
     constexpr float kHdrPeakNits = 1000.0f, kHdrFullFrameNits = 600.0f;
-    if (config.format == DXGI_FORMAT_R16G16B16A16_FLOAT) {
+    if (config.inHdr()) {
         desc.BitsPerColor = 10;
         desc.ColorSpace = DXGI_COLOR_SPACE_RGB_FULL_G2084_NONE_P2020;
         setPrimaries(desc, kBt2020);
@@ -54,7 +56,7 @@ void describeColour(const OutputConfig& config, DXGI_OUTPUT_DESC1& desc) {
         desc.MaxFullFrameLuminance = std::max(kHdrFullFrameNits, config.sdrWhiteNits);
         return;
     }
-    desc.BitsPerColor = config.format == DXGI_FORMAT_R10G10B10A2_UNORM ? 10 : 8;
+    desc.BitsPerColor = config.format == DXGI_FORMAT_B8G8R8A8_UNORM ? 8 : 10;
     desc.ColorSpace = DXGI_COLOR_SPACE_RGB_FULL_G22_NONE_P709;
     setPrimaries(desc, kBt709);
     desc.MinLuminance = 0.5f;

@@ -11,7 +11,8 @@ std::shared_ptr<const DisplaySnapshot> takeSnapshot(Machine& machine) {
         auto& entry = snapshot->adapters.emplace_back();
         entry.state = adapter.get();
         for (const auto& output : adapter->outputs)
-            if (output->current.attached) entry.outputs.push_back({output, output->current, output->plugIns});
+            if (output->current.attached)
+                entry.outputs.push_back({output, output->current, output->describedRect(), output->plugIns});
     }
     return snapshot;
 }

@@ -15,6 +15,7 @@ namespace winsim::dxgi {
 struct OutputSnapshot {
     std::shared_ptr<OutputState> state;
     OutputConfig config;   // as it was
+    RECT desktopCoordinates{};  // as it described them then
     uint64_t plugIns = 0;  // the output's plug-ins then: a later unplug leaves this output detached
 };
 

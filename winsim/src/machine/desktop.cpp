@@ -36,15 +36,20 @@ void Desktop::present(std::vector<uint8_t> pixels, uint32_t width, uint32_t heig
     ++revision_;
 }
 
-void Desktop::render(gpu::Image& target, uint64_t v, float white, DXGI_FORMAT desktopFormat,
-                     DXGI_MODE_ROTATION rotation) const {
-    if (!turnsDesktop(rotation)) return renderUpright(target, v, white, desktopFormat);
+void Desktop::render(gpu::Image& target, uint64_t v, float white, DXGI_FORMAT desktopFormat, DXGI_MODE_ROTATION rotation,
+                     const std::function<void(gpu::Image&)>& overlay) const {
+    if (!turnsDesktop(rotation)) {
+        renderUpright(target, v, white, desktopFormat);
+        if (overlay) overlay(target);
+        return;
+    }
     const bool sideways = rotation != DXGI_MODE_ROTATION_ROTATE180;
     const gpu::TextureDesc desc{target.format, sideways ? target.height : target.width,
                                 sideways ? target.width : target.height, 1};
     if (!upright_ || upright_->format != desc.format || upright_->width != desc.width || upright_->height != desc.height)
         upright_ = gpu::makeImage(desc, nullptr, gpu::Contents::Undefined);  // drawn whole below
     renderUpright(*upright_, v, white, desktopFormat);
+    if (overlay) overlay(*upright_);
     rotateDesktop(*upright_, target, rotation);
 }
 

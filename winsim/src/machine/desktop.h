@@ -5,6 +5,7 @@
 #pragma once
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -42,10 +43,12 @@ public:
     // desktop's format (1 for UNORM formats, the SDR white level in scRGB for FP16). A presented
     // image is in `desktopFormat` (unknown: the target's) and is converted, clipped to the target
     // format's range, when the target has another format; one of another size than the desktop
-    // shows the generated picture instead. Callers hold the machine's lock (a rotated output's
-    // upright picture is drawn into a scratch image first).
+    // shows the generated picture instead. `overlay` then draws over the upright picture (the
+    // pointer, protected content) before it is turned. Callers hold the machine's lock (a rotated
+    // output's upright picture is drawn into a scratch image first).
     void render(gpu::Image& target, uint64_t v, float white, DXGI_FORMAT desktopFormat = DXGI_FORMAT_UNKNOWN,
-                DXGI_MODE_ROTATION rotation = DXGI_MODE_ROTATION_IDENTITY) const;
+                DXGI_MODE_ROTATION rotation = DXGI_MODE_ROTATION_IDENTITY,
+                const std::function<void(gpu::Image&)>& overlay = nullptr) const;
 
 private:
     uint64_t ticks(Clock::time_point now) const;

@@ -27,6 +27,8 @@ DuplicationRefusal duplicationRefusal(const Machine& machine, const AdapterState
     // monitor comes back: only a new factory enumerates the output that is there now.
     if (!output.current.attached || output.plugIns != plugIns) return DuplicationRefusal::Detached;
     if (machine.secureDesktop) return DuplicationRefusal::SecureDesktop;
+    if (machine.config().variants.sleepDenies && output.field.asleep) return DuplicationRefusal::Asleep;
+    if (output.field.waking) return DuplicationRefusal::Waking;
     if (output.duplications > 0) return DuplicationRefusal::AlreadyDuplicated;
     // The limit counts processes: this one, once it duplicates, is among them already.
     if (machine.activeDuplications == 0 && machine.otherDuplicatingProcesses >= kMaxDuplicatingProcesses)
@@ -38,6 +40,10 @@ std::optional<DXGI_FORMAT> deliveredFormat(DXGI_FORMAT desktop, std::span<const 
     if (accepts(accepted, desktop)) return desktop;
     if (accepts(accepted, DXGI_FORMAT_B8G8R8A8_UNORM)) return DXGI_FORMAT_B8G8R8A8_UNORM;
     return std::nullopt;
+}
+
+bool flickers(const Variants& variants, DXGI_FORMAT desktop, DXGI_FORMAT delivered, bool plainCall) {
+    return variants.formatFlicker && desktop != DXGI_FORMAT_B8G8R8A8_UNORM && (plainCall || delivered == desktop);
 }
 
 }  // namespace winsim

@@ -16,6 +16,8 @@ enum class DuplicationRefusal {
     OtherAdapter,       // the device is not on the adapter that drives the output
     Detached,           // the output shows no desktop, or its monitor was unplugged since it was enumerated
     SecureDesktop,      // the secure desktop is showing
+    Asleep,             // sleep-denies: the output's monitor sleeps
+    Waking,             // sleep-denies: the output settles after its monitor woke
     AlreadyDuplicated,  // this process duplicates the output already
     LimitReached,       // as many other processes duplicate as the platform allows at once
 };
@@ -34,5 +36,11 @@ DuplicationRefusal duplicationRefusal(const Machine& machine, const AdapterState
 // The format a duplication delivers given the formats its caller accepts: the desktop's when
 // accepted, else B8G8R8A8 when accepted, else none.
 std::optional<DXGI_FORMAT> deliveredFormat(DXGI_FORMAT desktop, std::span<const DXGI_FORMAT> accepted);
+
+// Whether a duplication delivering `delivered` of a `desktop` changes the format of its images
+// from frame to frame (the format-flicker variant): only on a desktop that is not B8G8R8A8, for
+// DuplicateOutput (`plainCall`) or for DuplicateOutput1 when it delivers the desktop's format. A
+// DuplicateOutput1 caller that did not list that format gets the B8G8R8A8 it asked for.
+bool flickers(const Variants& variants, DXGI_FORMAT desktop, DXGI_FORMAT delivered, bool plainCall);
 
 }  // namespace winsim

@@ -4,7 +4,7 @@
 // next one before that work has run. So a new frame is never rendered into an image that anyone
 // still holds (a frame texture, queued work): it goes into a free image, or a new one. Every image
 // shares the one allocation of the duplication's desktop surface, so the ledger's charge stays the
-// same however many images the duplication needs.
+// same however many images the duplication needs, in whichever formats it hands them out.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -12,15 +12,32 @@
 #include <memory>
 #include <vector>
 
+#include <windows.h>
+
 #include "formats/dxgi_format.h"
 
 namespace winsim {
 
-// What an image shows: a desktop version as the desktop drew it at one revision and white level.
+// What the compositor drew over the desktop.
+struct Overlay {
+    RECT masked{};         // protected content blacked out; empty: none
+    bool pointer = false;  // the pointer drawn in (a software cursor), at x, y with its shape number
+    LONG x = 0, y = 0;
+    uint64_t shape = 0;
+    bool operator==(const Overlay& o) const {
+        return masked.left == o.masked.left && masked.top == o.masked.top && masked.right == o.masked.right &&
+               masked.bottom == o.masked.bottom && pointer == o.pointer && x == o.x && y == o.y && shape == o.shape;
+    }
+};
+
+// What an image shows: a desktop version as the desktop drew it at one revision and white level,
+// in a format (unknown: the pool's own) with an overlay.
 struct FrameContent {
     uint64_t version = UINT64_MAX;
     uint64_t revision = 0;
     float white = 0;
+    DXGI_FORMAT format = DXGI_FORMAT_UNKNOWN;
+    Overlay overlay;
     bool operator==(const FrameContent&) const = default;
 };
 
@@ -39,13 +56,19 @@ public:
 private:
     struct Slot {
         std::shared_ptr<gpu::Image> image;
+        DXGI_FORMAT format = DXGI_FORMAT_UNKNOWN;
         FrameContent content;
         std::atomic<bool> held{false};  // cleared (release) by whoever drops the last pointer
     };
-    static constexpr size_t kPoolSize = 3;
+    static constexpr size_t kPoolSize = 3;  // images of each format
 
+    // `content` with its format filled in.
+    FrameContent filled(const FrameContent& content) const;
     std::shared_ptr<Slot> freeSlot(const FrameContent& content);
-    std::shared_ptr<Slot> newSlot() const;
+    std::shared_ptr<Slot> newSlot(DXGI_FORMAT format) const;
+    // A new slot for `format`, kept in the pool while that format has room.
+    std::shared_ptr<Slot> addSlot(DXGI_FORMAT format);
+    size_t slotsOf(DXGI_FORMAT format) const;
     static std::shared_ptr<gpu::Image> handOut(const std::shared_ptr<Slot>& slot);
 
     std::shared_ptr<gpu::Allocation> surface_;

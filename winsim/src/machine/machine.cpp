@@ -1,9 +1,11 @@
 #include "machine/machine.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 #include "machine/dpi.h"
+#include "machine/field.h"
 #include "winsim/control.h"
 
 namespace winsim {
@@ -40,11 +42,21 @@ void OutputState::reconfigure(const OutputConfig& next) {
     machine_.notify();
 }
 
-float OutputState::whiteLevel() const {
-    return current.format == DXGI_FORMAT_R16G16B16A16_FLOAT ? current.sdrWhiteNits / 80.0f : 1.0f;
-}
+float OutputState::whiteLevel() const { return current.inHdr() ? current.sdrWhiteNits / 80.0f : 1.0f; }
+
+// Users of capture tools report outputs that, just after their monitor woke, describe a desktop
+// rectangle of no size; sleep-denies models it for the moments it settles.
+RECT OutputState::describedRect() const { return field.waking ? RECT{0, 0, 0, 0} : current.desktopRect(); }
+
+namespace {
+// A rate the cursor machinery keeps to: up to `most` per second, none for 0, less or NaN.
+double saneRate(double perSecond, double most) { return perSecond > 0 ? std::min(perSecond, most) : 0.0; }
+}  // namespace
 
 Machine::Machine(const MachineConfig& config) : config_(config), created_(Clock::now()) {
+    // A 1000 Hz mouse is the fastest there is; a pointer moved faster would only spin the waits.
+    config_.cursorHz = saneRate(config.cursorHz, 1000.0);
+    config_.cursorShapeSeconds = config.cursorShapeSeconds > 0 ? config.cursorShapeSeconds : 0.0;
     for (const auto& adapterConfig : config.adapters) {
         auto adapter = std::make_shared<AdapterState>();
         adapter->config = adapterConfig;
@@ -83,7 +95,8 @@ void Machine::noteDuplication(Clock::time_point now) {
 }
 
 void Machine::advance(Clock::time_point now) {
-    if (timelineStarted_) advanceTimeline(std::chrono::duration<double>(now - timelineStart_).count());
+    if (timelineStarted_) advanceTimeline(std::chrono::duration<double>(now - timelineStart_).count(), now);
+    for (auto& output : outputs_) settle(*output, now);
     if (cursor.moving) advanceCursor(now);
 }
 

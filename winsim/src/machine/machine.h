@@ -17,6 +17,17 @@ namespace winsim {
 
 class Machine;
 
+// What happens to an output besides its configuration (machine/field.h changes it): its monitor's
+// sleep, protected content on its desktop and a fullscreen game that takes it over.
+struct OutputField {
+    bool asleep = false;
+    bool waking = false;             // sleep-denies: woke lately and settles at `settlesAt`
+    Clock::time_point settlesAt{};
+    RECT protectedArea{};            // relative to the desktop's top-left corner; empty: none
+    UINT gameTookWidth = 0, gameTookHeight = 0;  // the mode a fullscreen game took over; 0: no game
+    bool invalidCallOwed = false;    // the next new duplication's first AcquireNextFrame fails
+};
+
 class OutputState {
 public:
     OutputState(Machine& machine, OutputConfig config, int id);
@@ -32,12 +43,15 @@ public:
     uint64_t plugIns = 0;  // times its monitor was plugged back in after being unplugged
     Desktop desktop;
     int duplications = 0;  // live duplications of this output
+    OutputField field;
 
     // Applies a change of mode, rotation or attachment (lock held): duplications lose access, and
     // it counts as a display change for the machine.
     void reconfigure(const OutputConfig& next);
-    // The level of white in the desktop format: the SDR white level for FP16, else 1.
+    // The level of white in the desktop format: the SDR white level for an HDR display, else 1.
     float whiteLevel() const;
+    // DXGI_OUTPUT_DESC::DesktopCoordinates as a factory made now sees them (lock held).
+    RECT describedRect() const;
 
 private:
     Machine& machine_;
@@ -121,7 +135,8 @@ private:
         static std::atomic<uint64_t> counter{0};
         return ++counter;
     }
-    void advanceTimeline(double seconds);
+    void advanceTimeline(double seconds, Clock::time_point now);
+    void applyTimelineStep(int step, Clock::time_point now);
     void advanceCursor(Clock::time_point now);
 
     MachineConfig config_;

@@ -2,7 +2,7 @@
 #include <functional>
 #include <utility>
 
-#include "winsim/machine.h"
+#include "machine/scenarios.h"
 
 namespace winsim {
 namespace {
@@ -23,26 +23,6 @@ AdapterConfig gpu(std::vector<OutputConfig> outputs) {
     adapter.luid = LUID{0x1000, 0};
     adapter.outputs = std::move(outputs);
     return adapter;
-}
-
-MachineConfig defaultMachine() {
-    OutputConfig sdr = display(1, 0, 1920, 1080, DXGI_FORMAT_B8G8R8A8_UNORM);
-    sdr.updateHz = 10.0;
-    OutputConfig hdr = display(2, 1920, 2560, 1440, DXGI_FORMAT_R16G16B16A16_FLOAT);
-    hdr.sdrWhiteNits = 240.0f;
-    hdr.updateHz = 4.0;
-    MachineConfig machine;
-    machine.adapters.push_back(gpu({sdr, hdr}));
-    machine.movingCursor = true;
-    return machine;
-}
-
-MachineConfig singleMachine() {
-    OutputConfig output = display(1, 0, 1920, 1080, DXGI_FORMAT_B8G8R8A8_UNORM);
-    output.updateHz = 10.0;
-    MachineConfig machine;
-    machine.adapters.push_back(gpu({output}));
-    return machine;
 }
 
 MachineConfig headless() {
@@ -160,11 +140,37 @@ const std::vector<std::pair<std::string, std::function<MachineConfig()>>>& catal
         {"secure-desktop", secureDesktop},
         {"device-removed", deviceRemoved},
         {"dpi-scaled", dpiScaled},
+        {"advanced-color-sdr", advancedColorSdr},
+        {"software-cursor", softwareCursor},
+        {"protected-video", protectedVideo},
+        {"display-sleep", displaySleep},
+        {"fullscreen-game", fullscreenGame},
+        {"fast-pointer", fastPointer},
     };
     return entries;
 }
 
 }  // namespace
+
+MachineConfig defaultMachine() {
+    OutputConfig sdr = display(1, 0, 1920, 1080, DXGI_FORMAT_B8G8R8A8_UNORM);
+    sdr.updateHz = 10.0;
+    OutputConfig hdr = display(2, 1920, 2560, 1440, DXGI_FORMAT_R16G16B16A16_FLOAT);
+    hdr.sdrWhiteNits = 240.0f;
+    hdr.updateHz = 4.0;
+    MachineConfig machine;
+    machine.adapters.push_back(gpu({sdr, hdr}));
+    machine.movingCursor = true;
+    return machine;
+}
+
+MachineConfig singleMachine() {
+    OutputConfig output = display(1, 0, 1920, 1080, DXGI_FORMAT_B8G8R8A8_UNORM);
+    output.updateHz = 10.0;
+    MachineConfig machine;
+    machine.adapters.push_back(gpu({output}));
+    return machine;
+}
 
 bool scenario(std::string_view name, MachineConfig& out) {
     for (const auto& [known, make] : catalogue()) {

@@ -1,7 +1,10 @@
-// What scenarios change by themselves as time passes: monitors that come and go, modes that
-// switch, the secure desktop, and a cursor that wanders and changes shape.
+// What scenarios change by themselves as time passes: monitors that come and go or sleep, modes
+// that switch, the secure desktop, protected video, fullscreen games, and a cursor that wanders
+// and changes shape.
 #include <cmath>
+#include <optional>
 
+#include "machine/field.h"
 #include "machine/machine.h"
 #include "machine/removal.h"
 
@@ -10,29 +13,53 @@ namespace {
 
 constexpr double kHotplugPhase = 2.0;
 constexpr double kModeSwitchPhase = 3.0;
-constexpr double kSecurePeriod = 5.0;
-constexpr double kSecureShown = 2.0;
 constexpr double kRemovalAfter = 3.0;
 constexpr auto kRemovalBlackout = std::chrono::seconds(1);
+// The protected video's place on output 0's desktop.
+constexpr RECT kVideoArea{200, 200, 200 + 640, 200 + 360};
+
+// A timeline that shows something for the last `shown` seconds of every `period`: its steps are
+// 0, 1 (shown), 2, 3 (shown), ...
+struct Periodic {
+    double period, shown;
+};
+
+std::optional<Periodic> periodic(Timeline timeline) {
+    switch (timeline) {
+        case Timeline::SecureDesktop: return Periodic{5.0, 2.0};
+        case Timeline::ProtectedVideo: return Periodic{4.0, 2.0};
+        case Timeline::DisplaySleep: return Periodic{6.0, 3.0};
+        case Timeline::FullscreenGame: return Periodic{4.0, 2.0};
+        default: return std::nullopt;
+    }
+}
 
 double stepLength(Timeline timeline) {
     switch (timeline) {
         case Timeline::Hotplug: return kHotplugPhase;
         case Timeline::ModeSwitch: return kModeSwitchPhase;
-        case Timeline::SecureDesktop: return kSecurePeriod - kSecureShown;  // boundaries at 3, 5, 8, 10, ...
         case Timeline::DeviceRemoval: return kRemovalAfter;
-        case Timeline::None: break;
+        default: return 0;
     }
-    return 0;
 }
 
 int stepAt(Timeline timeline, double seconds) {
-    if (timeline == Timeline::SecureDesktop) {
-        const double period = std::floor(seconds / kSecurePeriod);
-        const bool shown = seconds - period * kSecurePeriod >= kSecurePeriod - kSecureShown;
+    if (const auto p = periodic(timeline)) {
+        const double period = std::floor(seconds / p->period);
+        const bool shown = seconds - period * p->period >= p->period - p->shown;
         return static_cast<int>(period) * 2 + (shown ? 1 : 0);
     }
     return static_cast<int>(std::floor(seconds / stepLength(timeline)));
+}
+
+// When the step after the one at `seconds` begins, in seconds from the timeline's start.
+double nextStepAt(Timeline timeline, double seconds) {
+    if (const auto p = periodic(timeline)) {
+        const double start = std::floor(seconds / p->period) * p->period;
+        const double show = start + p->period - p->shown;
+        return seconds < show ? show : start + p->period;
+    }
+    return (std::floor(seconds / stepLength(timeline)) + 1) * stepLength(timeline);
 }
 
 struct Mode {
@@ -44,85 +71,74 @@ constexpr Mode kModeCycle[] = {{1920, 1080, DXGI_FORMAT_B8G8R8A8_UNORM},
                                {2560, 1440, DXGI_FORMAT_R16G16B16A16_FLOAT},
                                {1920, 1080, DXGI_FORMAT_R16G16B16A16_FLOAT}};
 
+void plug(OutputState& output, bool attached) {
+    OutputConfig next = output.current;
+    next.attached = attached;
+    output.reconfigure(next);
+}
+
+void switchMode(OutputState& output, const Mode& mode) {
+    OutputConfig next = output.current;
+    next.width = mode.width;
+    next.height = mode.height;
+    next.format = mode.format;
+    output.reconfigure(next);
+}
+
 }  // namespace
 
-void Machine::advanceTimeline(double seconds) {
+void Machine::advanceTimeline(double seconds, Clock::time_point now) {
     if (config_.timeline == Timeline::None) return;
+    // Time runs forward only: a step once taken is never taken again, also when a test has run
+    // the timeline ahead of the clock.
     const int step = stepAt(config_.timeline, seconds);
-    if (step == timelineStep_) return;
+    if (step <= timelineStep_) return;
     timelineStep_ = step;
+    applyTimelineStep(step, now);
+}
+
+void Machine::applyTimelineStep(int step, Clock::time_point now) {
+    const bool odd = step % 2 == 1;
+    OutputState* first = outputs_.empty() ? nullptr : outputs_[0].get();
+    OutputState* second = outputs_.size() > 1 ? outputs_[1].get() : nullptr;
     switch (config_.timeline) {
-        case Timeline::Hotplug:
-            if (outputs_.size() > 1) {
-                OutputConfig next = outputs_[1]->current;
-                next.attached = step % 2 == 0;
-                outputs_[1]->reconfigure(next);
-            }
-            break;
-        case Timeline::ModeSwitch: {
-            const Mode& mode = kModeCycle[step % 4];
-            OutputConfig next = outputs_[0]->current;
-            next.width = mode.width;
-            next.height = mode.height;
-            next.format = mode.format;
-            outputs_[0]->reconfigure(next);
-            break;
-        }
+        case Timeline::Hotplug: if (second) plug(*second, !odd); break;
+        case Timeline::ModeSwitch: if (first) switchMode(*first, kModeCycle[step % 4]); break;
         case Timeline::SecureDesktop:
-            secureDesktop = step % 2 == 1;
-            if (secureDesktop)
-                for (auto& output : outputs_) ++output->epoch;
+            secureDesktop = odd;
+            for (auto& output : outputs_) output->epoch += odd ? 1 : 0;
             notify();
             break;
         case Timeline::DeviceRemoval:
             if (step == 1 && !adapters_.empty())
                 removeDevices(*this, *adapters_[0], DXGI_ERROR_DEVICE_REMOVED, kRemovalBlackout, Clock::now());
             break;
+        case Timeline::ProtectedVideo: if (first) setProtectedArea(*this, *first, odd ? kVideoArea : RECT{}); break;
+        case Timeline::DisplaySleep: if (second) setAsleep(*this, *second, odd, now); break;
+        case Timeline::FullscreenGame: if (first) setFullscreenGame(*first, odd); break;
         case Timeline::None: break;
     }
 }
 
-void Machine::advanceCursor(Clock::time_point now) {
-    const double seconds = std::chrono::duration<double>(now - created_).count();
-    const auto move = static_cast<uint64_t>(seconds * config_.cursorHz);
-    const auto shape = static_cast<uint64_t>(seconds / config_.cursorShapeSeconds);
-    if (move == cursor.moves && shape == cursor.shapes) return;
-    if (move != cursor.moves) {
-        // Wander over the bounding box of the attached outputs.
-        RECT bounds{0, 0, 1, 1};
-        for (const auto& output : outputs_) {
-            if (!output->current.attached) continue;
-            const RECT r = output->current.desktopRect();
-            bounds = RECT{std::min(bounds.left, r.left), std::min(bounds.top, r.top), std::max(bounds.right, r.right),
-                          std::max(bounds.bottom, r.bottom)};
-        }
-        const auto w = static_cast<uint64_t>(bounds.right - bounds.left);
-        const auto h = static_cast<uint64_t>(bounds.bottom - bounds.top);
-        cursor.position = POINT{bounds.left + static_cast<LONG>(move * 173 % w), bounds.top + static_cast<LONG>(move * 89 % h)};
-        cursor.moves = move;
-    }
-    if (shape != cursor.shapes) {
-        cursor.shape = standardCursor(static_cast<CursorKind>(shape % 3));
-        cursor.shapes = shape;
-        cursor.handle = reinterpret_cast<HCURSOR>(static_cast<uintptr_t>(0x20000 + shape));
-    }
-    notify();
-}
-
 Clock::time_point Machine::nextEvent(Clock::time_point now) const {
     auto next = Clock::time_point::max();
-    auto after = [&](Clock::time_point origin, double period) {
-        const double elapsed = std::chrono::duration<double>(now - origin).count();
-        const double due = (std::floor(elapsed / period) + 1) * period;
-        next = std::min(next, origin + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(due)));
+    auto elapsed = [&](Clock::time_point origin) { return std::chrono::duration<double>(now - origin).count(); };
+    // `seconds` after `origin`, one tick late so that whatever falls due then has happened.
+    auto at = [&](Clock::time_point origin, double seconds) {
+        const auto due = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+        next = std::min(next, origin + due + Clock::duration(1));
     };
-    if (timelineStarted_ && config_.timeline != Timeline::None) {
-        after(timelineStart_, config_.timeline == Timeline::SecureDesktop ? 1.0 : stepLength(config_.timeline));
-    }
+    auto every = [&](Clock::time_point origin, double period) {
+        at(origin, (std::floor(elapsed(origin) / period) + 1) * period);
+    };
+    if (timelineStarted_ && config_.timeline != Timeline::None)
+        at(timelineStart_, nextStepAt(config_.timeline, elapsed(timelineStart_)));
     if (cursor.moving) {
-        after(created_, 1.0 / config_.cursorHz);
-        after(created_, config_.cursorShapeSeconds);
+        if (config_.cursorHz > 0) every(created_, 1.0 / config_.cursorHz);
+        if (config_.cursorShapeSeconds > 0) every(created_, config_.cursorShapeSeconds);
     }
+    for (const auto& output : outputs_)
+        if (output->field.waking) next = std::min(next, output->field.settlesAt);
     return next;
 }
 
