@@ -84,7 +84,7 @@ void DuplicationSource::Impl::closeWaiters() {
 
 SourceState DuplicationSource::state() const {
     std::lock_guard lock(impl_->stateMutex);
-    return SourceState{impl_->live, impl_->framesProduced, impl_->reacquireCount};
+    return SourceState{impl_->live, impl_->framesProduced, impl_->reacquireCount, CaptureMethod::DesktopDuplication};
 }
 
 void DuplicationSource::setMinFrameIntervalMs(double milliseconds) { impl_->minFrameIntervalMs = milliseconds; }

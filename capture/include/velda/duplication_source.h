@@ -27,15 +27,9 @@ public:
     bool latestFrame(FrameInfo* info) const override;
     bool waitForFrame(uint64_t afterSequence, uint32_t timeoutMs, FrameInfo* info) const override;
     SourceState state() const override;
+    void setMinFrameIntervalMs(double milliseconds) override;
+    void setCursorDrawn(bool drawn) override;
 
-    // Controls. Each takes effect from the next frame, is safe on any thread at any time, and is
-    // kept across stop and resume.
-    //
-    // The least time between two publications, in milliseconds (measured from the last one); 0,
-    // a negative value or NaN: no cap (the default).
-    void setMinFrameIntervalMs(double milliseconds);
-    // Whether the mouse cursor is drawn into the frames (the default) or left out.
-    void setCursorDrawn(bool drawn);
     // Whether the frames of a rotated monitor are turned upright (off by default: they arrive in
     // the display mode's own orientation). With it on, a monitor rotated by 90 or 270 degrees gives
     // a ring of the desktop's width and height (the mode's swapped), and a change of rotation

@@ -20,12 +20,19 @@ struct FrameInfo {
     bool protectedContentMasked = false;  // Windows blacked out protected content (video) in the image
 };
 
+// How a source captures its monitor.
+enum class CaptureMethod {
+    DesktopDuplication,  // DXGI Desktop Duplication, on the adapter that drives the monitor
+    GraphicsCapture,     // Windows.Graphics.Capture, from any adapter
+};
+
 // Whether a source captures now, and its counts since it was made.
 struct SourceState {
     bool live = false;            // frames are being published (false while paused, stopped,
                                   // waiting for its monitor, or when the last attempt failed)
     uint64_t framesProduced = 0;  // frames published
     uint64_t reacquireCount = 0;  // times the capture thread took the duplication again
+    CaptureMethod method = CaptureMethod::DesktopDuplication;
 };
 
 // A source publishes frames into a ring of shared textures and tells its consumer which slot is
@@ -81,6 +88,15 @@ public:
     virtual bool waitForFrame(uint64_t afterSequence, uint32_t timeoutMs, FrameInfo* info) const = 0;
     // Whether frames are being published, and the counts so far. Safe on any thread.
     virtual SourceState state() const = 0;
+
+    // Controls. Each takes effect from the next frame, is safe on any thread at any time, and is
+    // kept across stop and resume.
+    //
+    // The least time between two publications, in milliseconds (measured from the last one); 0,
+    // a negative value or NaN: no cap (the default).
+    virtual void setMinFrameIntervalMs(double milliseconds) = 0;
+    // Whether the mouse cursor is drawn into the frames (the default) or left out.
+    virtual void setCursorDrawn(bool drawn) = 0;
 
 protected:
     FrameSource() = default;

@@ -1,0 +1,26 @@
+// The desktop's monitors as the adapters list them, for choosing which one to capture.
+#pragma once
+#include <windows.h>
+#include <dxgi.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velda {
+
+struct MonitorInfo {
+    HMONITOR handle = nullptr;
+    std::wstring deviceName;   // as Windows names its source ("\\.\DISPLAY1")
+    RECT desktop{0, 0, 0, 0};  // its place on the virtual desktop, in physical pixels
+    DXGI_MODE_ROTATION rotation = DXGI_MODE_ROTATION_IDENTITY;
+    bool hdr = false;          // its colour space is HDR (PQ)
+    LUID adapterLuid{0, 0};    // the adapter that lists it
+    int32_t outputIndex = -1;  // its index among that adapter's outputs
+};
+
+// Every monitor attached to the desktop, once each, in the order the adapters list them (the
+// first adapter that lists a monitor names it); empty when DXGI cannot be asked.
+std::vector<MonitorInfo> monitors();
+
+}  // namespace velda
