@@ -179,6 +179,18 @@ uint32_t slotStamp(ID3D12Resource* slot) {
     return winsim::readStamp(resource->image()->mips[0].data());
 }
 
+// Starts `source` on `device` and waits for its first frame; false, with the benchmark's error
+// set, when either fails.
+bool startCapturing(benchmark::State& state, ID3D12Device* device, velda::DuplicationSource& source) {
+    if (!source.start(device)) {
+        state.SkipWithError("start failed");
+        return false;
+    }
+    if (waitFor([&] { return source.latest(nullptr) >= 0; })) return true;
+    state.SkipWithError("no first frame");
+    return false;
+}
+
 // The desktop updates on its own, at a rate slow enough that each frame is published before the
 // next update: the time from the update until `latest` returns its slot is the frame's latency.
 void Latency(benchmark::State& state) {
@@ -191,8 +203,7 @@ void Latency(benchmark::State& state) {
 
     winsim::setOutputUpdateRate(0, 0);
     velda::DuplicationSource source(0);
-    if (!source.start(device.Get())) return state.SkipWithError("start failed");
-    if (!waitFor([&] { return source.latest(nullptr) >= 0; })) return state.SkipWithError("no first frame");
+    if (!startCapturing(state, device.Get(), source)) return;
     winsim::setOutputUpdateRate(0, 1000.0 / std::max(20.0, 3.0 * gpuMs));
     std::vector<double> samples;
     int64_t skipped = 0;
@@ -256,8 +267,7 @@ void Throughput(benchmark::State& state) {
     if (!device) return state.SkipWithError("no Direct3D 12 device");
     velda::DuplicationSource source(0);
     Impl& impl = velda::ImplAccess::of(source);
-    if (!source.start(device.Get())) return state.SkipWithError("start failed");
-    if (!waitFor([&] { return source.latest(nullptr) >= 0; })) return state.SkipWithError("no first frame");
+    if (!startCapturing(state, device.Get(), source)) return;
     clockid_t captureClock{};
     if (pthread_getcpuclockid(impl.worker.native_handle(), &captureClock) != 0) return state.SkipWithError("no thread clock");
     winsim::setOutputUpdateRate(0, 1000.0);  // a new desktop image whenever the loop asks for one
@@ -297,8 +307,7 @@ void PointerRate(benchmark::State& state) {
     if (!device) return state.SkipWithError("no Direct3D 12 device");
     velda::DuplicationSource source(0);
     Impl& impl = velda::ImplAccess::of(source);
-    if (!source.start(device.Get())) return state.SkipWithError("start failed");
-    if (!waitFor([&] { return source.latest(nullptr) >= 0; })) return state.SkipWithError("no first frame");
+    if (!startCapturing(state, device.Get(), source)) return;
     double frames = 0, submissions = 0, wallMs = 0, cpuMs = 0;
     for (auto _ : state) {
         const uint64_t frames0 = impl.framesProducedNow();
