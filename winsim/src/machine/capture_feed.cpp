@@ -125,6 +125,7 @@ bool CaptureFeed::step(std::unique_lock<std::mutex>& lock, Clock::time_point now
     ready_.push_back({buffer, now, static_cast<UINT>(rect.right - rect.left), static_cast<UINT>(rect.bottom - rect.top)});
     lastFrame_ = now;
     lastVersion_ = version;
+    seenEpoch_ = output_->epoch;
     seenMoves_ = machine_->cursor.moves;
     seenShapes_ = machine_->cursor.shapes;
     wasOver_ = pointerOver();
@@ -149,7 +150,8 @@ bool CaptureFeed::deliverable() const {
 }
 
 bool CaptureFeed::changed(Clock::time_point now) const {
-    if (output_->desktop.version(now) != lastVersion_) return true;
+    // A mode change (a new content size) is a new frame too, as is the end of a secure desktop.
+    if (output_->desktop.version(now) != lastVersion_ || output_->epoch != seenEpoch_) return true;
     if (!cursor_) return false;
     const CursorState& cursor = machine_->cursor;
     const bool moved = cursor.moves != seenMoves_ || cursor.shapes != seenShapes_;

@@ -81,7 +81,7 @@ private:
     bool stopping_ = false, closedRaised_ = false, cursor_ = true;
     Clock::duration minInterval_{};
     Clock::time_point lastFrame_{};
-    uint64_t lastVersion_ = UINT64_MAX, seenMoves_ = 0, seenShapes_ = 0;
+    uint64_t lastVersion_ = UINT64_MAX, seenMoves_ = 0, seenShapes_ = 0, seenEpoch_ = 0;
     bool wasOver_ = false;
     std::shared_ptr<gpu::Image> upright_, sdr_;
     SdrView sdrView_;
