@@ -132,7 +132,7 @@ TEST_F(GraphicsCaptureTest, HeldFramesKeepTheirBuffersAndRecreateTakesTheNewMode
     EXPECT_EQ(desc.Width, 2560u);
 }
 
-TEST_F(GraphicsCaptureTest, ClosedOnUnplugAndNoFramesWhileTheSecureDesktopShows) {
+TEST_F(GraphicsCaptureTest, ClosedOnUnplugAndNoFramesWhileTheSecureDesktopShowsOrOnARemovedDevice) {
     Capture capture(device.Get(), 1, DirectXPixelFormat_B8G8R8A8UIntNormalized);
     ComPtr<ClosedHandler> closed;
     closed.Attach(new ClosedHandler);
@@ -148,6 +148,11 @@ TEST_F(GraphicsCaptureTest, ClosedOnUnplugAndNoFramesWhileTheSecureDesktopShows)
     EXPECT_FALSE(none);
     winsim::setSecureDesktop(false);
     EXPECT_TRUE(capture.next());
+    ASSERT_TRUE(winsim::removeDevice(device.Get()));
+    present(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a frame would have come by now
+    EXPECT_EQ(capture.pool->TryGetNextFrame(&none), S_OK);
+    EXPECT_FALSE(none);
     winsim::setOutputAttached(1, false);
     EXPECT_TRUE(eventually([&] { return closed->calls == 1; }));
 }
