@@ -110,52 +110,34 @@ bool CaptureFeed::step(std::unique_lock<std::mutex>& lock, Clock::time_point now
     if (!output_->current.attached) {
         if (closedRaised_) return false;
         closedRaised_ = true;
-        auto closed = events_.closed;
-        lock.unlock();
-        if (closed) closed();
-        lock.lock();
-        return true;
+        return raise(lock, events_.closed);
     }
     if (dueAt() > now || !deliverable() || !changed(now)) return false;
     auto buffer = freeBuffer();
     if (!buffer) return false;
+    queue(std::move(buffer), now);
+    return raise(lock, events_.arrived);
+}
+
+void CaptureFeed::queue(std::shared_ptr<gpu::Image> buffer, Clock::time_point now) {
     const uint64_t version = output_->desktop.version(now);
     render(*buffer, version);
     const RECT rect = output_->current.desktopRect();
-    ready_.push_back({buffer, now, static_cast<UINT>(rect.right - rect.left), static_cast<UINT>(rect.bottom - rect.top)});
+    ready_.push_back({std::move(buffer), now, static_cast<UINT>(rect.right - rect.left),
+                      static_cast<UINT>(rect.bottom - rect.top)});
     lastFrame_ = now;
     lastVersion_ = version;
     seenEpoch_ = output_->epoch;
     seenMoves_ = machine_->cursor.moves;
     seenShapes_ = machine_->cursor.shapes;
     wasOver_ = pointerOver();
-    auto arrived = events_.arrived;
+}
+
+bool CaptureFeed::raise(std::unique_lock<std::mutex>& lock, std::function<void()> event) {
     lock.unlock();
-    if (arrived) arrived();
+    if (event) event();
     lock.lock();
     return true;
-}
-
-// The refresh rate caps the compositor's frames; MinUpdateInterval (Session5) slows them further.
-Clock::time_point CaptureFeed::dueAt() const {
-    const UINT hz = output_->current.refreshHz;
-    const Clock::duration refresh =
-        hz ? std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / hz)) : Clock::duration{};
-    return lastFrame_ + std::max(refresh, minInterval_);
-}
-
-bool CaptureFeed::deliverable() const {
-    if (machine_->secureDesktop || output_->field.asleep) return false;
-    return !(config_.deviceLost && config_.deviceLost());
-}
-
-bool CaptureFeed::changed(Clock::time_point now) const {
-    // A mode change (a new content size) is a new frame too, as is the end of a secure desktop.
-    if (output_->desktop.version(now) != lastVersion_ || output_->epoch != seenEpoch_) return true;
-    if (!cursor_) return false;
-    const CursorState& cursor = machine_->cursor;
-    const bool moved = cursor.moves != seenMoves_ || cursor.shapes != seenShapes_;
-    return (moved && pointerOver()) || pointerOver() != wasOver_;
 }
 
 std::shared_ptr<gpu::Image> CaptureFeed::freeBuffer() const {

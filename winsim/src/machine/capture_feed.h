@@ -62,6 +62,10 @@ private:
     void run(std::shared_ptr<CaptureFeed> self);
     // One step of the thread (lock held): raises what is due; false when nothing was.
     bool step(std::unique_lock<std::mutex>& lock, Clock::time_point now);
+    // Queues a frame of the desktop now in `buffer`.
+    void queue(std::shared_ptr<gpu::Image> buffer, Clock::time_point now);
+    // Raises `event` without the lock; true.
+    static bool raise(std::unique_lock<std::mutex>& lock, std::function<void()> event);
     bool changed(Clock::time_point now) const;
     bool deliverable() const;
     Clock::time_point dueAt() const;

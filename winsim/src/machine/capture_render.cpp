@@ -1,4 +1,4 @@
-// How a frame pool's feed draws its frames. The screen capture page: the pool's surface is always
+// When a frame pool's feed makes a frame, and how it draws it. The screen capture page: the pool's surface is always
 // the size it was created with, larger content is clipped and a smaller one leaves the rest of
 // the surface as it was (ContentSize gives the part that holds the frame). The picture is the
 // monitor's desktop upright, as the user sees it. B8G8R8A8 pools get the desktop as an SDR
@@ -46,6 +46,28 @@ std::shared_ptr<gpu::Image> scratch(std::shared_ptr<gpu::Image>& kept, gpu::Form
 }
 
 }  // namespace
+
+// The refresh rate caps the compositor's frames; MinUpdateInterval (Session5) slows them further.
+Clock::time_point CaptureFeed::dueAt() const {
+    const UINT hz = output_->current.refreshHz;
+    const Clock::duration refresh =
+        hz ? std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / hz)) : Clock::duration{};
+    return lastFrame_ + std::max(refresh, minInterval_);
+}
+
+bool CaptureFeed::deliverable() const {
+    if (machine_->secureDesktop || output_->field.asleep) return false;
+    return !(config_.deviceLost && config_.deviceLost());
+}
+
+bool CaptureFeed::changed(Clock::time_point now) const {
+    // A mode change (a new content size) is a new frame too, as is the end of a secure desktop.
+    if (output_->desktop.version(now) != lastVersion_ || output_->epoch != seenEpoch_) return true;
+    if (!cursor_) return false;
+    const CursorState& cursor = machine_->cursor;
+    const bool moved = cursor.moves != seenMoves_ || cursor.shapes != seenShapes_;
+    return (moved && pointerOver()) || pointerOver() != wasOver_;
+}
 
 void CaptureFeed::render(gpu::Image& target, uint64_t version) {
     const OutputConfig& config = output_->current;

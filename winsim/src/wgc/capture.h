@@ -20,6 +20,8 @@ using ItemClosedHandler = __FITypedEventHandler_2_Windows__CGraphics__CCapture__
 using FrameArrivedHandler =
     __FITypedEventHandler_2_Windows__CGraphics__CCapture__CDirect3D11CaptureFramePool_IInspectable;
 
+class Frame;
+
 class Item final : public com::Object<Item, capture::IGraphicsCaptureItem> {
 public:
     static constexpr const char* kKind = "GraphicsCaptureItem";
@@ -83,6 +85,8 @@ private:
     Pool(std::shared_ptr<Machine> machine, PoolSettings settings, std::shared_ptr<CaptureFeed> feed)
         : machine_(std::move(machine)), settings_(std::move(settings)), feed_(std::move(feed)) {}
     static FeedBuffers buffersFor(const PoolSettings& settings);
+    // A frame object around a frame of the feed, on the pool's device (the pool's lock held).
+    Frame* frameOf(FeedFrame frame);
     std::shared_ptr<CaptureFeed> feed();
 
     std::shared_ptr<Machine> machine_;

@@ -68,21 +68,24 @@ HRESULT Pool::TryGetNextFrame(capture::IDirect3D11CaptureFrame** result) {
     std::lock_guard lock(mutex_);
     if (!feed_) return RO_E_CLOSED;
     auto frame = feed_->take();
-    if (!frame) return S_OK;
+    if (frame) *result = frameOf(std::move(*frame));
+    return S_OK;
+}
+
+Frame* Pool::frameOf(FeedFrame frame) {
     D3D11_TEXTURE2D_DESC desc{};
-    desc.Width = frame->image->width;
-    desc.Height = frame->image->height;
+    desc.Width = frame.image->width;
+    desc.Height = frame.image->height;
     desc.MipLevels = desc.ArraySize = desc.SampleDesc.Count = 1;
     desc.Format = settings_.format;
     desc.Usage = D3D11_USAGE_DEFAULT;
     desc.BindFlags = D3D11_BIND_SHADER_RESOURCE;
     ComPtr<Surface> surface;
-    surface.Attach(new Surface(d3d11::makeTexture(settings_.device.Get(), std::move(frame->image), desc)));
+    surface.Attach(new Surface(d3d11::makeTexture(settings_.device.Get(), std::move(frame.image), desc)));
     // SystemRelativeTime's page: the QPC time of the frame, as a TimeSpan (100 ns units).
-    const INT64 time = std::chrono::duration_cast<std::chrono::nanoseconds>(frame->time.time_since_epoch()).count() / 100;
-    const SizeInt32 content{static_cast<INT32>(frame->contentWidth), static_cast<INT32>(frame->contentHeight)};
-    *result = new Frame(std::move(surface), time, content);
-    return S_OK;
+    const INT64 time = std::chrono::duration_cast<std::chrono::nanoseconds>(frame.time.time_since_epoch()).count() / 100;
+    const SizeInt32 content{static_cast<INT32>(frame.contentWidth), static_cast<INT32>(frame.contentHeight)};
+    return new Frame(std::move(surface), time, content);
 }
 
 HRESULT Pool::CreateCaptureSession(capture::IGraphicsCaptureItem* item, capture::IGraphicsCaptureSession** result) {
