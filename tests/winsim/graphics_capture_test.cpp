@@ -99,13 +99,13 @@ TEST_F(GraphicsCaptureTest, HeldFramesKeepTheirBuffersAndRecreateTakesTheNewMode
     present(0);
     auto second = capture.next();
     ASSERT_TRUE(first && second);
+    ASSERT_TRUE(eventually([&] { return capture.arrived->calls == 2; }));
     present(0);
-    const int before = capture.arrived->calls;
     ComPtr<wgc::IDirect3D11CaptureFrame> none;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a frame would have come by now
     EXPECT_EQ(capture.pool->TryGetNextFrame(&none), S_OK);
     EXPECT_FALSE(none) << "both buffers are held";
-    EXPECT_EQ(capture.arrived->calls, before);
+    EXPECT_EQ(capture.arrived->calls, 2);
     Capture::close(first.Get());
     EXPECT_TRUE(capture.next()) << "a closed frame's buffer takes the next one";
 
