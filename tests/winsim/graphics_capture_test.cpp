@@ -179,6 +179,25 @@ TEST_F(GraphicsCaptureTest, CursorCaptureDecidesWhetherPointerMovesMakeFramesAnd
     EXPECT_FALSE(none) << "no frame for the pointer alone";
 }
 
+class RotatedGraphicsCaptureTest : public GraphicsCaptureTest {
+protected:
+    std::string machineName() const override { return "rotated"; }
+};
+
+TEST_F(RotatedGraphicsCaptureTest, ARotatedMonitorIsCapturedUpright) {
+    Capture capture(device.Get(), 0, DirectXPixelFormat_B8G8R8A8UIntNormalized);
+    present(0);
+    ASSERT_EQ(capture.session->StartCapture(), S_OK);
+    auto frame = capture.next();
+    SizeInt32 content{};
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->get_ContentSize(&content), S_OK);
+    EXPECT_EQ(content.Width, 1080);
+    EXPECT_EQ(content.Height, 1920);
+    EXPECT_EQ(winsim::readStamp(winsim::readBackRowRgba8(Capture::texture(frame.Get()).Get(), 0).data()), 1u)
+        << "the desktop's top row is the frame's";
+}
+
 class GraphicsCaptureBuildTest : public GraphicsCaptureTest, public ::testing::WithParamInterface<const char*> {
 protected:
     std::string machineName() const override { return GetParam(); }
