@@ -23,14 +23,14 @@ TEST(VariantNamesTest, ListsAndAllAreReadAndAnUnknownNameIsRefusedWithoutAChange
     winsim::Variants all;
     EXPECT_TRUE(winsim::parseVariants("all", all));
     EXPECT_TRUE(all.dpiProcess && all.modeFormatScanout && all.d3d12SingleMipSharing && all.formatFlicker &&
-                all.sdrWhiteHdrOnly && all.sleepDenies);
+                all.sdrWhiteHdrOnly && all.sleepDenies && all.reparented);
 
     winsim::Variants untouched;
     std::string bad;
     EXPECT_FALSE(winsim::parseVariants("dpi-process,mode-format", untouched, &bad));
     EXPECT_EQ(bad, "mode-format");
     EXPECT_FALSE(untouched.any());
-    EXPECT_EQ(winsim::variantNames().size(), 6u);
+    EXPECT_EQ(winsim::variantNames().size(), 7u);
 }
 
 class VariantTest : public WinsimTest {

@@ -40,3 +40,12 @@ struct ID3D11DeviceContext4 : ID3D11DeviceContext3 {
     virtual HRESULT STDMETHODCALLTYPE Signal(ID3D11Fence* fence, UINT64 value) = 0;
 };
 WINSIM_INTERFACE(ID3D11DeviceContext4, ID3D11DeviceContext3, "917600da-f58c-4c33-98d8-3e15b390fa24")
+
+// Thread protection of a device's immediate context (d3d11_4.h): off until turned on.
+struct ID3D11Multithread : IUnknown {
+    virtual void STDMETHODCALLTYPE Enter() = 0;
+    virtual void STDMETHODCALLTYPE Leave() = 0;
+    virtual BOOL STDMETHODCALLTYPE SetMultithreadProtected(BOOL protect) = 0;
+    virtual BOOL STDMETHODCALLTYPE GetMultithreadProtected() = 0;
+};
+WINSIM_INTERFACE(ID3D11Multithread, IUnknown, "9b7e4e00-342c-4106-a19f-4f2704f689f0")

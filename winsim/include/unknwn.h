@@ -26,6 +26,18 @@ struct InterfaceTraits;  // specialised by WINSIM_INTERFACE for every interface
     }                                                                        \
     WINSIM_DEFINE_IID(IID_##I, ::winsim::InterfaceTraits<::I>::iid)
 
+// The same for an interface of a namespace (the Windows Runtime's ABI::...), whose IID constant
+// the SDK names apart from the type (IID___x_ABI_C...).
+#define WINSIM_INTERFACE_NAMED(I, B, ID, IID_NAME)                           \
+    namespace winsim {                                                       \
+    template <>                                                              \
+    struct InterfaceTraits<I> {                                              \
+        using Base = B;                                                      \
+        static constexpr GUID iid = ::winsim::parseGuid(ID);                 \
+    };                                                                       \
+    }                                                                        \
+    WINSIM_DEFINE_IID(IID_NAME, ::winsim::InterfaceTraits<I>::iid)
+
 namespace winsim {
 // The interface a __uuidof operand names: an interface type, or an expression of interface type
 // or pointer type (`__uuidof(device)`, `__uuidof(**pp)`).

@@ -45,6 +45,11 @@ inline HRESULT HRESULT_FROM_WIN32(unsigned long error) {
 #define E_HANDLE static_cast<HRESULT>(0x80070006u)
 #define E_OUTOFMEMORY static_cast<HRESULT>(0x8007000Eu)
 #define E_INVALIDARG static_cast<HRESULT>(0x80070057u)
+#define E_ILLEGAL_METHOD_CALL static_cast<HRESULT>(0x8000000Eu)
+#define RO_E_CLOSED static_cast<HRESULT>(0x80000013u)
+#define CO_E_NOTINITIALIZED static_cast<HRESULT>(0x800401F0u)
+#define RPC_E_CHANGED_MODE static_cast<HRESULT>(0x80010106u)
+#define REGDB_E_CLASSNOTREG static_cast<HRESULT>(0x80040154u)
 
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L

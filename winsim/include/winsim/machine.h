@@ -32,6 +32,9 @@ struct OutputConfig {
     UINT refreshHz = 60;  // its refresh rate; 0: duplication reports DXGI_RATIONAL{0, 0}, as some drivers do
     // No hardware cursor (a virtual display): the compositor draws the pointer into the desktop.
     bool softwareCursor = false;
+    // False: duplication of it fails with DXGI_ERROR_UNSUPPORTED from any device, as on a hybrid
+    // machine for a process that Windows runs on the discrete GPU (the reparented variant).
+    bool duplicable = true;
 
     // Desktop coordinates: the mode at `position`, with width and height swapped by a 90 or 270
     // degree rotation.
@@ -39,6 +42,9 @@ struct OutputConfig {
     // An HDR display: an FP16 desktop with `hdr` set.
     bool inHdr() const { return format == DXGI_FORMAT_R16G16B16A16_FLOAT && hdr; }
 };
+
+// Which GPU of a hybrid machine (an integrated one and a discrete one) an adapter is.
+enum class HybridRole { None, Integrated, Discrete };
 
 struct AdapterConfig {
     std::wstring description = L"winsim GPU";
@@ -51,6 +57,7 @@ struct AdapterConfig {
     bool exposesDevice5 = true;           // ID3D11Device5 (fence creation) available on its Direct3D 11 devices
     bool exposesContext4 = true;          // ID3D11DeviceContext4 (fence signalling) available
     bool mipsOnSharedTextures = true;     // false: refuses GENERATE_MIPS on shared textures, as some drivers do
+    HybridRole hybrid = HybridRole::None;
     std::vector<OutputConfig> outputs;
 };
 
@@ -91,10 +98,15 @@ struct Variants {
     // duplication is refused while it sleeps (E_ACCESSDENIED), and for 300 ms after it wakes
     // the output describes an empty desktop rectangle and duplication fails (E_FAIL).
     bool sleepDenies = false;
+    // "reparented": on a machine with an integrated and a discrete adapter (AdapterConfig::hybrid),
+    // the process runs on the discrete GPU, as Windows runs one that prefers it: the discrete
+    // adapter is listed first and enumerates every monitor, the integrated one none, and
+    // duplicating the integrated adapter's panel fails with DXGI_ERROR_UNSUPPORTED.
+    bool reparented = false;
 
     bool any() const {
         return modeFormatScanout || d3d12SingleMipSharing || dpiProcess || formatFlicker || sdrWhiteHdrOnly ||
-               sleepDenies;
+               sleepDenies || reparented;
     }
 };
 
@@ -114,6 +126,11 @@ struct MachineConfig {
     // time-outs ten times as fast. Desktop updates, the cursor and the timelines keep real time.
     double waitScale = 1.0;
     Variants variants;
+    // The Windows build the machine runs (26100: Windows 11 24H2). Windows.Graphics.Capture
+    // answers for the session properties the build has: IsCursorCaptureEnabled from 19041,
+    // IsBorderRequired from 20348, MinUpdateInterval from 26100; capture at all from 18362.
+    unsigned windowsBuild = 26100;
+    bool graphicsCapture = true;  // false: a machine where Windows.Graphics.Capture is not supported
     // False: WINSIM_VARIANTS leaves this machine as configured (a test of one documented behaviour).
     bool environmentVariants = true;
 };

@@ -4,12 +4,15 @@
 // IDXGIAdapter3, which reaches IDXGIAdapter1, IDXGIAdapter, IDXGIObject and IUnknown), answers
 // QueryInterface for every interface on those chains with the same object, counts references
 // atomically and counts live objects by Derived::kKind. A Derived may define
-// `bool hides(REFIID) const` to refuse an interface it otherwise implements (a capability).
+// `bool hides(REFIID) const` to refuse an interface it otherwise implements (a capability). A
+// Windows Runtime class also implements IInspectable here: Derived::kRuntimeClass names it.
 #pragma once
 #include <atomic>
 #include <type_traits>
 
+#include <inspectable.h>
 #include <unknwn.h>
+#include <winstring.h>
 
 #include "com/private_data.h"
 
@@ -66,6 +69,26 @@ public:
         return privateData_.setInterface(guid, data);
     }
 
+    // IInspectable. GetIids may list no interface (the caller then queries for what it needs).
+    HRESULT STDMETHODCALLTYPE GetIids(ULONG* count, IID** iids) {
+        if (!count || !iids) return E_INVALIDARG;
+        *count = 0;
+        *iids = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetRuntimeClassName(HSTRING* name) {
+        if (!name) return E_INVALIDARG;
+        const wchar_t* text = runtimeClass();
+        UINT32 length = 0;
+        while (text[length]) ++length;
+        return WindowsCreateString(text, length, name);
+    }
+    HRESULT STDMETHODCALLTYPE GetTrustLevel(TrustLevel* level) {
+        if (!level) return E_INVALIDARG;
+        *level = BaseTrust;
+        return S_OK;
+    }
+
     bool hides(REFIID) const { return false; }
     PrivateData& privateData() { return privateData_; }
 
@@ -74,6 +97,10 @@ protected:
 
 private:
     Derived& self() { return static_cast<Derived&>(*this); }
+    static const wchar_t* runtimeClass() {
+        if constexpr (requires { Derived::kRuntimeClass; }) return Derived::kRuntimeClass;
+        else return L"";
+    }
 
     template <class Chain, class Level>
     bool findOnChain(REFIID riid, void*& found) {

@@ -7,7 +7,7 @@
 
 namespace winsim::d3d11 {
 
-class Context final : public com::Object<Context, ID3D11DeviceContext4> {
+class Context final : public com::Object<Context, ID3D11DeviceContext4, ID3D11Multithread> {
 public:
     static constexpr const char* kKind = "ID3D11DeviceContext";
     explicit Context(ComPtr<Device> device) : device_(std::move(device)) {}
@@ -15,6 +15,11 @@ public:
 
     bool hides(REFIID riid) const;
     void STDMETHODCALLTYPE GetDevice(ID3D11Device** device) override { handOutDevice(device_, device); }
+    // ID3D11Multithread's page: it is queried from the immediate context; it guards the device.
+    void STDMETHODCALLTYPE Enter() override { device_->Enter(); }
+    void STDMETHODCALLTYPE Leave() override { device_->Leave(); }
+    BOOL STDMETHODCALLTYPE SetMultithreadProtected(BOOL on) override { return device_->SetMultithreadProtected(on); }
+    BOOL STDMETHODCALLTYPE GetMultithreadProtected() override { return device_->GetMultithreadProtected(); }
 
     void STDMETHODCALLTYPE VSSetConstantBuffers(UINT startSlot, UINT count, ID3D11Buffer* const* buffers) override;
     void STDMETHODCALLTYPE PSSetShaderResources(UINT startSlot, UINT count, ID3D11ShaderResourceView* const* views) override;

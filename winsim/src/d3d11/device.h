@@ -29,7 +29,7 @@ using Microsoft::WRL::ComPtr;
 // and everything that keeps it alive (its context, its children) are gone.
 constexpr uint64_t kDeviceBaselineBytes = 2ull << 20;
 
-class Device final : public com::Object<Device, ID3D11Device5, IDXGIDevice> {
+class Device final : public com::Object<Device, ID3D11Device5, IDXGIDevice, ID3D11Multithread> {
 public:
     static constexpr const char* kKind = "ID3D11Device";
     Device(std::shared_ptr<AdapterState> adapter, std::shared_ptr<gpu::Allocation> baseline, D3D_FEATURE_LEVEL level,
@@ -71,6 +71,12 @@ public:
     HRESULT STDMETHODCALLTYPE SetGPUThreadPriority(INT priority) override;
     HRESULT STDMETHODCALLTYPE GetGPUThreadPriority(INT* priority) override;
 
+    // ID3D11Multithread: the device's critical section, which winsim takes only when asked.
+    void STDMETHODCALLTYPE Enter() override { critical_.lock(); }
+    void STDMETHODCALLTYPE Leave() override { critical_.unlock(); }
+    BOOL STDMETHODCALLTYPE SetMultithreadProtected(BOOL protect) override { return protected_.exchange(protect != FALSE); }
+    BOOL STDMETHODCALLTYPE GetMultithreadProtected() override { return protected_.load(); }
+
     const std::shared_ptr<AdapterState>& adapter() const { return adapter_; }
     // Once removed, every call fails with the reason and fences count as reached.
     bool removed() const { return life_.removed(); }
@@ -90,6 +96,8 @@ private:
     std::mutex immediateMutex_;
     Context* immediate_ = nullptr;  // not a reference: the context holds the device
     std::atomic<INT> gpuThreadPriority_{0};
+    std::recursive_mutex critical_;
+    std::atomic<bool> protected_{false};
     gpu::Queue queue_;  // declared last: stopped (its pending work dropped) before the rest goes
 };
 

@@ -14,6 +14,7 @@ HRESULT refusalResult(DuplicationRefusal refusal) {
     switch (refusal) {
     case DuplicationRefusal::None: return S_OK;
     case DuplicationRefusal::OtherAdapter:
+    case DuplicationRefusal::Unsupported:
     case DuplicationRefusal::Detached: return DXGI_ERROR_UNSUPPORTED;
     case DuplicationRefusal::SecureDesktop:
     case DuplicationRefusal::Asleep: return E_ACCESSDENIED;

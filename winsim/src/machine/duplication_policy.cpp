@@ -22,6 +22,9 @@ bool accepts(std::span<const DXGI_FORMAT> accepted, DXGI_FORMAT format) {
 
 DuplicationRefusal duplicationRefusal(const Machine& machine, const AdapterState& enumerating, const OutputState& output,
                                       uint64_t plugIns, const AdapterState& deviceAdapter) {
+    // KB 3019314: on a hybrid machine, duplication "against the discrete GPU" fails with
+    // DXGI_ERROR_UNSUPPORTED by design.
+    if (!output.current.duplicable) return DuplicationRefusal::Unsupported;
     if (drivingAdapter(machine, enumerating, output.current) != &deviceAdapter) return DuplicationRefusal::OtherAdapter;
     // An output object enumerated before its monitor was unplugged stays detached when the
     // monitor comes back: only a new factory enumerates the output that is there now.

@@ -20,6 +20,7 @@ enum class DuplicationRefusal {
     Waking,             // sleep-denies: the output settles after its monitor woke
     AlreadyDuplicated,  // this process duplicates the output already
     LimitReached,       // as many other processes duplicate as the platform allows at once
+    Unsupported,        // the output cannot be duplicated from this process at all (OutputConfig::duplicable)
 };
 
 // The platform's limit on processes that duplicate at the same time. DuplicateOutput's remarks:

@@ -49,6 +49,18 @@ inline constexpr const char* kFaultCalls[] = {
     "ID3D11DeviceContext::Map",
     "ID3D11DeviceContext4::Signal",
     "ID3D11Fence::SetEventOnCompletion",
+    // The Windows Runtime and Windows.Graphics.Capture
+    "RoInitialize",
+    "RoGetActivationFactory",
+    "WindowsCreateString",
+    "CreateDirect3D11DeviceFromDXGIDevice",
+    "IDirect3DDxgiInterfaceAccess::GetInterface",
+    "IGraphicsCaptureItemInterop::CreateForMonitor",
+    "IDirect3D11CaptureFramePoolStatics2::CreateFreeThreaded",
+    "IDirect3D11CaptureFramePool::Recreate",
+    "IDirect3D11CaptureFramePool::TryGetNextFrame",
+    "IDirect3D11CaptureFramePool::CreateCaptureSession",
+    "IGraphicsCaptureSession::StartCapture",
     // Direct3D 12
     "D3D12CreateDevice",
     "D3D12GetDebugInterface",

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "machine/dpi.h"
+#include "machine/hybrid.h"
 #include "machine/field.h"
 #include "winsim/control.h"
 
@@ -53,7 +54,8 @@ namespace {
 double saneRate(double perSecond, double most) { return perSecond > 0 ? std::min(perSecond, most) : 0.0; }
 }  // namespace
 
-Machine::Machine(const MachineConfig& config) : config_(config), created_(Clock::now()) {
+Machine::Machine(const MachineConfig& given) : config_(reparented(given)), created_(Clock::now()) {
+    const MachineConfig& config = config_;
     // A 1000 Hz mouse is the fastest there is; a pointer moved faster would only spin the waits.
     config_.cursorHz = saneRate(config.cursorHz, 1000.0);
     config_.cursorShapeSeconds = config.cursorShapeSeconds > 0 ? config.cursorShapeSeconds : 0.0;

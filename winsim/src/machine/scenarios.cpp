@@ -146,6 +146,9 @@ const std::vector<std::pair<std::string, std::function<MachineConfig()>>>& catal
         {"display-sleep", displaySleep},
         {"fullscreen-game", fullscreenGame},
         {"fast-pointer", fastPointer},
+        {"hybrid-laptop", hybridLaptop},
+        {"windows-10-1903", windows10v1903},
+        {"windows-10-2004", windows10v2004},
     };
     return entries;
 }

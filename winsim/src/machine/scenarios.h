@@ -15,4 +15,8 @@ MachineConfig displaySleep();
 MachineConfig fullscreenGame();
 MachineConfig fastPointer();
 
+MachineConfig hybridLaptop();
+MachineConfig windows10v1903();
+MachineConfig windows10v2004();
+
 }  // namespace winsim

@@ -12,13 +12,14 @@ struct Named {
     bool Variants::*flag;
 };
 
-constexpr std::array<Named, 6> kVariants{{
+constexpr std::array<Named, 7> kVariants{{
     {"mode-format-scanout", &Variants::modeFormatScanout},
     {"d3d12-single-mip-sharing", &Variants::d3d12SingleMipSharing},
     {"dpi-process", &Variants::dpiProcess},
     {"format-flicker", &Variants::formatFlicker},
     {"sdr-white-hdr-only", &Variants::sdrWhiteHdrOnly},
     {"sleep-denies", &Variants::sleepDenies},
+    {"reparented", &Variants::reparented},
 }};
 
 std::string_view trimmed(std::string_view text) {
