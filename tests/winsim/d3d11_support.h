@@ -82,6 +82,18 @@ protected:
     ComPtr<ID3D11DeviceContext4> context4;
 };
 
+// A D3D11Test on the documented platform (the variants have tests of their own), with still
+// desktops and a still cursor: every update comes from the test.
+class StillMachineTest : public D3D11Test {
+protected:
+    bool takesEnvironmentVariants() const override { return false; }
+    void adjustMachine(winsim::MachineConfig& config) const override {
+        config.movingCursor = false;
+        for (auto& adapter : config.adapters)
+            for (auto& output : adapter.outputs) output.updateHz = 0;
+    }
+};
+
 // BGRA pixels of a w x h image, each byte a function of its place.
 inline std::vector<uint8_t> pattern(UINT width, UINT height, unsigned seed = 1) {
     std::vector<uint8_t> bytes(size_t{width} * height * 4);

@@ -18,16 +18,8 @@ struct Frame {
     ComPtr<ID3D11Texture2D> texture;
 };
 
-class DuplicationTest : public D3D11Test {
+class DuplicationTest : public StillMachineTest {
 protected:
-    // What the documented platform gives; the variants have tests of their own.
-    bool takesEnvironmentVariants() const override { return false; }
-    // Still desktops and a still cursor: every update comes from the test.
-    void adjustMachine(winsim::MachineConfig& config) const override {
-        config.movingCursor = false;
-        for (auto& adapter : config.adapters)
-            for (auto& output : adapter.outputs) output.updateHz = 0;
-    }
 
     // As Microsoft's device-resources templates do, a factory that is no longer current (the
     // test changed a monitor) gives way to a new one before the outputs are enumerated.

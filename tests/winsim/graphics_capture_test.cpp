@@ -11,15 +11,8 @@ namespace {
 using ABI::Windows::Graphics::DirectX::DirectXPixelFormat_B8G8R8A8UIntNormalized;
 using ABI::Windows::Graphics::DirectX::DirectXPixelFormat_R16G16B16A16Float;
 
-class GraphicsCaptureTest : public D3D11Test {
+class GraphicsCaptureTest : public StillMachineTest {
 protected:
-    bool takesEnvironmentVariants() const override { return false; }
-    // Still desktops and a still cursor: every change comes from the test.
-    void adjustMachine(winsim::MachineConfig& config) const override {
-        config.movingCursor = false;
-        for (auto& adapter : config.adapters)
-            for (auto& output : adapter.outputs) output.updateHz = 0;
-    }
     // A new desktop image (an image of another size shows the generated desktop's next version).
     static void present(int output) { winsim::presentImage(output, std::vector<uint8_t>(4)); }
     Apartment apartment_;
