@@ -1,6 +1,6 @@
-// The conversion pass: one full-screen draw from the desktop-format intermediate into a ring
-// slot, tone-mapping HDR by the monitor's SDR white level and turning a rotated monitor's image
-// upright where asked.
+// Filling a ring slot: the image is copied in, or into its format's intermediate and drawn in by
+// the conversion pass (one full-screen draw, tone-mapping HDR by the monitor's SDR white level and
+// turning a rotated monitor's image upright where asked); then the cursor, the mips and the fence.
 #include <cstring>
 
 #include "impl.h"
@@ -21,7 +21,7 @@ void setViewport(ID3D11DeviceContext* context, uint32_t w, uint32_t h) {
 
 // FP16 images are linear scRGB: divided by the white level they are converted at and encoded as
 // sRGB. 10-bit and 8-bit images are gamma-encoded already and pass through.
-void DuplicationSource::Impl::convertToRing(int slot, ID3D11ShaderResourceView* source, DXGI_FORMAT format) {
+void SourceCore::convertToRing(int slot, ID3D11ShaderResourceView* source, DXGI_FORMAT format) {
     ID3D11PixelShader* pixel = quarterTurns ? convertTurnedPs.Get() : convertPs.Get();
     if (!convertVs || !pixel) return;
     const bool linear = format == DXGI_FORMAT_R16G16B16A16_FLOAT;
@@ -45,6 +45,34 @@ void DuplicationSource::Impl::convertToRing(int slot, ID3D11ShaderResourceView* 
     context->PSSetShaderResources(0, 1, &noView);
     ID3D11RenderTargetView* noTarget = nullptr;
     context->OMSetRenderTargets(1, &noTarget, nullptr);
+}
+
+// A frame's image goes into the slot as it is, or into the intermediate of its format for the pass.
+bool SourceCore::stageImage(int slot, ID3D11Texture2D* frame, const D3D11_BOX* box) {
+    stagedFormat = DXGI_FORMAT_UNKNOWN;
+    D3D11_TEXTURE2D_DESC desc{};
+    frame->GetDesc(&desc);
+    ID3D11Resource* target = ringTextures[slot].Get();
+    if (convertsFormat(desc.Format)) {
+        const Intermediate* intermediate = intermediateFor(desc.Format);
+        if (!intermediate) return false;
+        target = intermediate->texture.Get();
+    }
+    context->CopySubresourceRegion(target, 0, 0, 0, 0, frame, 0, box);
+    stagedFormat = desc.Format;
+    return true;
+}
+
+void SourceCore::finishFrame(int slot) {
+    if (stagedFormat != DXGI_FORMAT_UNKNOWN && convertsFormat(stagedFormat))
+        if (const Intermediate* intermediate = intermediateFor(stagedFormat))
+            convertToRing(slot, intermediate->view.Get(), stagedFormat);
+    if (drawCursor && cursorVisible && cursorSrv) drawCursorOverlay(slot);
+    if (mipLevels > 1) context->GenerateMips(ringSrvs[slot].Get());
+    ++fenceValue;
+    context4->Signal(fence.Get(), fenceValue);
+    context->Flush();
+    if (SUCCEEDED(fence->SetEventOnCompletion(fenceValue, fenceEvent.get()))) WaitForSingleObject(fenceEvent.get(), 1000);
 }
 
 }  // namespace velda

@@ -24,7 +24,7 @@ void DuplicationSource::Impl::updatePointerShape(unsigned size) {
     context->UpdateSubresource(cursorTexture.Get(), 0, nullptr, image.data(), info.Width * 4, 0);
 }
 
-bool DuplicationSource::Impl::recreateCursorTexture(uint32_t w, uint32_t h) {
+bool SourceCore::recreateCursorTexture(uint32_t w, uint32_t h) {
     cursorSrv.Reset();
     cursorTexture.Reset();
     D3D11_TEXTURE2D_DESC desc = textureDesc(w, h, 1, DXGI_FORMAT_B8G8R8A8_UNORM);
@@ -44,7 +44,7 @@ bool DuplicationSource::Impl::recreateCursorTexture(uint32_t w, uint32_t h) {
     return true;
 }
 
-void DuplicationSource::Impl::drawCursorOverlay(int slot) {
+void SourceCore::drawCursorOverlay(int slot) {
     const float W = static_cast<float>(width.load()), H = static_cast<float>(height.load());
     const float w = static_cast<float>(cursorTexWidth), h = static_cast<float>(cursorTexHeight);
     const float X = static_cast<float>(cursorX), Y = static_cast<float>(cursorY);

@@ -1,4 +1,4 @@
-// The private record of a DuplicationSource and the operations that work on it.
+// The private records of the capture sources and the operations that work on them.
 #pragma once
 #include <windows.h>
 #include <d3d11_4.h>
@@ -58,10 +58,15 @@ struct Intermediate {
 // An HRESULT as printf's %08lx prints it.
 inline unsigned long hex(HRESULT hr) { return static_cast<unsigned long>(static_cast<uint32_t>(hr)); }
 
-struct DuplicationSource::Impl {
-    explicit Impl(int32_t index) : outputIndex(index) {}
+// What every source shares: the private device and its fence, the shader programs, the ring and
+// its intermediates, the conversion pass, the cursor overlay, and the publication with its waits.
+// A source's capture thread fills the next slot (stageImage, finishFrame) and publishes it.
+struct SourceCore {
+    SourceCore() = default;
+    virtual ~SourceCore() = default;
+    SourceCore(const SourceCore&) = delete;
+    SourceCore& operator=(const SourceCore&) = delete;
 
-    int32_t outputIndex;
     ID3D12Device* d3d12Device = nullptr;  // borrowed from the caller
     ComPtr<ID3D11Device> device;
     ComPtr<ID3D11Device5> device5;
@@ -71,8 +76,6 @@ struct DuplicationSource::Impl {
     // change makes stale (IsCurrent FALSE); a new one is made before the next look at the outputs.
     ComPtr<IDXGIFactory4> factory;
     ComPtr<IDXGIAdapter> adapter;
-    ComPtr<IDXGIOutput1> output;
-    ComPtr<IDXGIOutputDuplication> duplication;
     std::array<ComPtr<ID3D11Texture2D>, kRingSize> ringTextures;
     std::array<ComPtr<ID3D11RenderTargetView>, kRingSize> ringRtvs;
     std::array<ComPtr<ID3D11ShaderResourceView>, kRingSize> ringSrvs;
@@ -92,7 +95,6 @@ struct DuplicationSource::Impl {
     // orientation) to stand upright in the ring; 0 unless rotation correction is on. The images are
     // the ring's size, with width and height swapped for an odd number of turns.
     int32_t quarterTurns = 0;
-    DXGI_MODE_ROTATION rotation = DXGI_MODE_ROTATION_IDENTITY;  // the held duplication's
     bool needsConvert = false;  // the expected images go through the conversion pass
     // FP16 images are HDR (the output's colour space is PQ), tone-mapped by the monitor's SDR
     // white level; other FP16 desktops have SDR white at scRGB 1.0.
@@ -115,30 +117,18 @@ struct DuplicationSource::Impl {
     ComPtr<ID3D11ShaderResourceView> cursorSrv;
     uint32_t cursorTexWidth = 0;
     uint32_t cursorTexHeight = 0;
-    bool cursorVisible = false;
+    bool cursorVisible = false;  // the overlay is drawn (never, where the system draws the cursor)
     int32_t cursorX = 0;
     int32_t cursorY = 0;
-    int32_t hotspotX = 0;
-    int32_t hotspotY = 0;
-    RECT desktopRect{0, 0, 0, 0};
-    std::vector<uint8_t> pointerShapeBuffer;
     // 0: no cursor; latched into drawCursor at each ring build. Both are written under stateMutex,
     // so a build cannot undo a newer setting.
     std::atomic<int32_t> cursorSetting{-1};
     std::atomic<bool> drawCursor{true};
-    // The held duplication's latest pointer update: whether there was one, and whether it said the
-    // pointer shows (a cursor Windows drew into the image itself is reported hidden).
-    bool pointerReported = false;
-    bool pointerShown = false;
-    bool imageMasked = false;  // the latest desktop image had protected content blacked out
-    // Pointer-only updates are published at most once per refresh interval of the output. One that
-    // comes sooner is staged: its image goes into the next slot (or its intermediate) and the rest
-    // of the frame is done when the interval ends, with the newest pointer.
-    int64_t refreshIntervalNs = 16666667;
-    int64_t lastPublishNs = 0;
+    int64_t lastPublishNs = 0;  // steady clock
+    // A frame's image is staged in the next slot (or its intermediate) and waits for the rest of
+    // its frame; stagedFormat is what it was staged from (unknown: nothing).
     bool pointerPending = false;
-    DXGI_OUTDUPL_FRAME_INFO pendingInfo{};
-    DXGI_FORMAT stagedFormat = DXGI_FORMAT_UNKNOWN;  // what the next slot was staged from; unknown: nothing
+    DXGI_FORMAT stagedFormat = DXGI_FORMAT_UNKNOWN;
 
     mutable std::mutex stateMutex;  // guards the publication fields below, and the two ring flags
     // Notified at each publication and by stop, for waitForFrame.
@@ -152,7 +142,7 @@ struct DuplicationSource::Impl {
     // While it is false no capture pass and no consumer touches the ring.
     bool ringComplete = false;
     // `texture` handed out a resource of the current ring since it was built.
-    bool ringHandedOut = false;
+    mutable bool ringHandedOut = false;
     int32_t latestIndex = -1;
     uint32_t generation = 0;
     uint64_t framesProduced = 0;
@@ -165,44 +155,30 @@ struct DuplicationSource::Impl {
     bool protectedContentMasked = false;
 
     std::atomic<double> minFrameIntervalMs{0.0};
-    std::atomic<bool> rotationCorrected{false};
     std::thread worker;
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> paused{false};
-    bool rotationWarned = false;
     // The last ring build failed: the lines of the retries that follow are not printed again.
     bool ringRetrying = false;
-    bool failureReported = false;
-    // The duplication held now: what its description reported and which call made it; whether
-    // its images have been seen to match the ring.
-    DeliveredMode duplicated;
-    bool imagesChecked = false;
-    // What the duplications of each mode were seen to deliver, kept for the life of the source.
-    std::vector<DeliveredMode> deliveredModes;
     // A line of start-up's was printed while the private device is being re-created: the retry
     // prints nothing more until a re-creation succeeds.
     bool recreateReported = false;
-    // Device removal (removal.cpp): the private device was removed and is being replaced; the
-    // consumer's device was removed, so nothing more can be published until a new start.
+    // Device removal: the private device was removed and is being replaced; the consumer's device
+    // was removed, so nothing more can be published until a new start.
     bool deviceLost = false;
     bool consumerLost = false;
 
-    // Ends the capture thread and releases every device object (DuplicationSource::stop).
-    void stop();
-    // Brings the source up on `device` (DuplicationSource::start).
-    bool start(ID3D12Device* device);
-    // (Re)opens the output and its desktop duplication and keeps the ring in step with the mode it
-    // delivers (`initial`: always rebuild). True when a duplication is held over a complete ring.
-    bool acquireDuplication(bool initial);
-    // Compares an acquired image with the ring before it is copied. A mismatch is a mode change:
-    // the ring is rebuilt for the image, which then goes into it. False when that rebuild failed:
-    // the image went back and the duplication was dropped.
-    bool imageFitsRing(ID3D11Texture2D* frame);
+    // The consumer's side of FrameSource, shared by every source.
+    ID3D12Resource* slotResource(int32_t slot) const;
+    int32_t latestSlot(uint32_t* generation) const;
+    bool latestFrameInfo(FrameInfo* info) const;
+    bool waitFor(uint64_t afterSequence, uint32_t timeoutMs, FrameInfo* info) const;
+    SourceState stateNow(CaptureMethod method) const;
+    void setCursorDrawn(bool drawn);
+
     // (Re)creates the ring, its views, its Direct3D 12 resources and the conversion intermediate
     // for `width`, `height` and `desktopFormat`. True when all three slots are complete.
     bool rebuildRing();
-    // The capture thread's body: runs until stopRequested is seen.
-    void run();
     // Renders `source`, an image in `format`, into ring slot `slot` (FP16 tone-mapped).
     void convertToRing(int slot, ID3D11ShaderResourceView* source, DXGI_FORMAT format);
     // The intermediate for images in `format`, made (with its conversion notice) when first needed;
@@ -214,15 +190,18 @@ struct DuplicationSource::Impl {
     }
     // Wakes every waitForFrame and waits for them to leave (destruction).
     void closeWaiters();
-    // Fetches the new pointer shape (`size` bytes) and turns it into the cursor texture.
-    void updatePointerShape(unsigned size);
     // Blends the cursor texture into ring slot `slot` at (cursorX, cursorY).
     void drawCursorOverlay(int slot);
-    // Queues the copy of `frame` into the slot, or into the intermediate its format needs. False
-    // when that intermediate cannot be made.
-    bool stageImage(int slot, ID3D11Texture2D* frame);
+    // Queues the copy of `frame` (the part `box` gives, or all of it) into the slot, or into the
+    // intermediate its format needs. False when that intermediate cannot be made.
+    bool stageImage(int slot, ID3D11Texture2D* frame, const D3D11_BOX* box = nullptr);
     // Converts what was staged into the slot, draws the cursor, makes mips and waits for the GPU.
     void finishFrame(int slot);
+    // Publishes slot `slot`: a frame whose desktop image changed (else only the pointer moved),
+    // updated at QPC time `updated`, with protected content masked or not.
+    void publish(int slot, bool imageChanged, int64_t updated, bool masked);
+    void setLive(bool value);
+    bool ringReady() const;
 
     uint32_t imageWidth() const { return quarterTurns % 2 ? height : width; }
     uint32_t imageHeight() const { return quarterTurns % 2 ? width : height; }
@@ -242,7 +221,14 @@ struct DuplicationSource::Impl {
         return live;
     }
 
-private:
+protected:
+    // Prints the conversion notice for images in `format`; an FP16 one first learns whether the
+    // monitor is HDR and the white level its images are converted at.
+    virtual void noticeConversion(DXGI_FORMAT format) = 0;
+    // Ends the capture thread: waits are woken, the thread joined.
+    void endWorker();
+    // Releases the ring, the programs, the pipeline objects, the fence and the private device.
+    void releaseDeviceObjects();
     // Start-up's failure lines: printed, except while a re-creation after a removal already said
     // something since its last success.
     void startupFailure(const char* format, ...);
@@ -255,6 +241,87 @@ private:
     // The render adapter by the consumer's LUID, on a new factory when `newFactory` (or none is held).
     enum class AdapterLookup { Found, NoFactory, NotFound };
     AdapterLookup openAdapter(ID3D12Device* caller, bool newFactory);
+    // The private device on `adapter`, with its fence and event; `multithreaded` protects its
+    // context for the system's threads that use the device too.
+    bool createDevice(bool multithreaded = false);
+    // The shader programs and pipeline objects; `turned` makes the turned pixel stage too.
+    bool createPipeline(bool turned);
+    // Empties the ring and the intermediates (releaseRing in ring.cpp).
+    void releaseRing(bool keepHandedOut);
+    // The consumer's device was removed: the ring goes and nothing more is published.
+    bool consumerRemoved();
+    bool recreateCursorTexture(uint32_t w, uint32_t h);
+    // Debug names for what each step created (names.cpp).
+    void nameDeviceObjects();
+    void nameRing();
+    void nameCursorImage();
+
+private:
+    bool buildRing();
+    Intermediate* makeIntermediate(DXGI_FORMAT format);
+    bool createTurnedProgram();
+    bool buildSlot(int slot, const D3D11_TEXTURE2D_DESC& desc);
+    // Makes ring slot 0's texture as `desc` asks and opens it on the consumer's device. Refused:
+    // Direct3D 11 would not make it, or Direct3D 12 would not open it (E_INVALIDARG).
+    enum class FirstSlot { Opened, Refused, Failed };
+    FirstSlot makeSharedFirstSlot(const D3D11_TEXTURE2D_DESC& desc);
+    // Shares a slot's texture through an NT handle and opens it on the consumer's device; `atOpen`
+    // tells a failure of OpenSharedHandle from one before it.
+    HRESULT shareSlot(int slot, bool& atOpen);
+    bool createPipelineObjects(bool turned);
+    // (Re)makes convertVs and convertPs; false, with both null, when either cannot be made.
+    bool createConvertProgram();
+};
+
+struct DuplicationSource::Impl final : SourceCore {
+    explicit Impl(int32_t index) : outputIndex(index) {}
+
+    int32_t outputIndex;
+    ComPtr<IDXGIOutput1> output;
+    ComPtr<IDXGIOutputDuplication> duplication;
+    DXGI_MODE_ROTATION rotation = DXGI_MODE_ROTATION_IDENTITY;  // the held duplication's
+    int32_t hotspotX = 0;
+    int32_t hotspotY = 0;
+    RECT desktopRect{0, 0, 0, 0};
+    std::vector<uint8_t> pointerShapeBuffer;
+    // The held duplication's latest pointer update: whether there was one, and whether it said the
+    // pointer shows (a cursor Windows drew into the image itself is reported hidden).
+    bool pointerReported = false;
+    bool pointerShown = false;
+    bool imageMasked = false;  // the latest desktop image had protected content blacked out
+    // Pointer-only updates are published at most once per refresh interval of the output. One that
+    // comes sooner is staged: its image goes into the next slot (or its intermediate) and the rest
+    // of the frame is done when the interval ends, with the newest pointer.
+    int64_t refreshIntervalNs = 16666667;
+    DXGI_OUTDUPL_FRAME_INFO pendingInfo{};
+    std::atomic<bool> rotationCorrected{false};
+    bool rotationWarned = false;
+    bool failureReported = false;
+    // The duplication held now: what its description reported and which call made it; whether
+    // its images have been seen to match the ring.
+    DeliveredMode duplicated;
+    bool imagesChecked = false;
+    // What the duplications of each mode were seen to deliver, kept for the life of the source.
+    std::vector<DeliveredMode> deliveredModes;
+
+    // Ends the capture thread and releases every device object (DuplicationSource::stop).
+    void stop();
+    // Brings the source up on `device` (DuplicationSource::start).
+    bool start(ID3D12Device* device);
+    // (Re)opens the output and its desktop duplication and keeps the ring in step with the mode it
+    // delivers (`initial`: always rebuild). True when a duplication is held over a complete ring.
+    bool acquireDuplication(bool initial);
+    // Compares an acquired image with the ring before it is copied. A mismatch is a mode change:
+    // the ring is rebuilt for the image, which then goes into it. False when that rebuild failed:
+    // the image went back and the duplication was dropped.
+    bool imageFitsRing(ID3D11Texture2D* frame);
+    // The capture thread's body: runs until stopRequested is seen.
+    void run();
+    // Fetches the new pointer shape (`size` bytes) and turns it into the cursor texture.
+    void updatePointerShape(unsigned size);
+    void noticeConversion(DXGI_FORMAT format) override;
+
+private:
     // Replaces a factory whose output information a display change has made stale.
     bool refreshAdapter();
     bool openOutput(ID3D12Device* caller, DXGI_OUTPUT_DESC& desc);
@@ -268,10 +335,7 @@ private:
     // Stores the ring's geometry for `mode` turned by `turns`.
     void setGeometry(const DesktopMode& mode, int32_t turns);
     void learnDelivered(const DesktopMode& images);
-    bool createDevice();
-    bool createPipeline();
     bool ensureDuplication();
-    bool ringReady() const;
     // Copies (and converts) `frame` into the slot and finishes it; what ReleaseFrame returned.
     HRESULT renderFrame(int slot, ID3D11Texture2D* frame);
     // A pointer-only update that comes within a refresh interval of the last publication.
@@ -280,42 +344,18 @@ private:
     bool takeFrame(int slot, const DXGI_OUTDUPL_FRAME_INFO& info, ID3D11Texture2D* frame);
     // Publishes the staged pointer update once its interval has passed; true when it did.
     bool publishPendingPointer(int slot);
+    void publishDuplicated(int slot, const DXGI_OUTDUPL_FRAME_INFO& frame);
     UINT acquireTimeoutMs() const;
     // Where the cursor is, and whether it is drawn, for the latest pointer update.
     void placeCursorNow();
     // Forgets the held duplication with its pointer state and anything staged.
     void dropDuplication();
-    void publish(int slot, const DXGI_OUTDUPL_FRAME_INFO& frame);
-    void setLive(bool value);
-    bool recreateCursorTexture(uint32_t w, uint32_t h);
-    void releaseRing(bool keepHandedOut);
-    // Prints the conversion notice for images in `format`; an FP16 one first learns whether the
-    // output is HDR and the white level its images are converted at.
-    void noticeConversion(DXGI_FORMAT format);
-    Intermediate* makeIntermediate(DXGI_FORMAT format);
-    bool createTurnedProgram();
     bool outputInPq(bool unknown) const;
-    bool buildSlot(int slot, const D3D11_TEXTURE2D_DESC& desc);
-    // Makes ring slot 0's texture as `desc` asks and opens it on the consumer's device. Refused:
-    // Direct3D 11 would not make it, or Direct3D 12 would not open it (E_INVALIDARG).
-    enum class FirstSlot { Opened, Refused, Failed };
-    FirstSlot makeSharedFirstSlot(const D3D11_TEXTURE2D_DESC& desc);
-    // Shares a slot's texture through an NT handle and opens it on the consumer's device; `atOpen`
-    // tells a failure of OpenSharedHandle from one before it.
-    HRESULT shareSlot(int slot, bool& atOpen);
-    bool buildRing();
     // Before an acquisition: replaces a removed private device; false while that cannot be done
     // yet, and for good once the consumer's device was removed.
     bool recoverLostDevices();
     bool recreateDevice();
-    bool createPipelineObjects();
-    // (Re)makes convertVs and convertPs; false, with both null, when either cannot be made.
-    bool createConvertProgram();
-    // Debug names for what each step created (names.cpp).
-    void nameDeviceObjects();
     void nameDuplication();
-    void nameRing();
-    void nameCursorImage();
 };
 
 // How long the frame-rate cap sleeps, in whole milliseconds, `elapsedNs` after the last
@@ -335,6 +375,10 @@ void reportOpenFailure(HRESULT hr);
 
 // The SDR white level of `monitor` as a multiple of 80 nits; 2.5 when it cannot be determined.
 float querySdrWhiteScale(HMONITOR monitor);
+
+// Steady-clock nanoseconds and QueryPerformanceCounter ticks now.
+int64_t nowNs();
+int64_t qpcNow();
 
 // Reaches the private record of a source; for the library's own files and its tests.
 struct ImplAccess {

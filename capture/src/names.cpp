@@ -15,7 +15,7 @@ void nameObject(Object* object, const std::string& name) {
 
 }  // namespace
 
-void DuplicationSource::Impl::nameDeviceObjects() {
+void SourceCore::nameDeviceObjects() {
     nameObject(device.Get(), "velda device");
     nameObject(context.Get(), "velda immediate context");
     nameObject(fence.Get(), "velda fence");
@@ -29,7 +29,7 @@ void DuplicationSource::Impl::nameDeviceObjects() {
 
 void DuplicationSource::Impl::nameDuplication() { nameObject(duplication.Get(), "velda duplication"); }
 
-void DuplicationSource::Impl::nameRing() {
+void SourceCore::nameRing() {
     for (int slot = 0; slot < kRingSize; ++slot) {
         const std::string name = "velda ring slot " + std::to_string(slot);
         nameObject(ringTextures[slot].Get(), name);
@@ -47,7 +47,7 @@ void DuplicationSource::Impl::nameRing() {
     }
 }
 
-void DuplicationSource::Impl::nameCursorImage() {
+void SourceCore::nameCursorImage() {
     nameObject(cursorTexture.Get(), "velda cursor image");
     nameObject(cursorSrv.Get(), "velda cursor image view");
 }

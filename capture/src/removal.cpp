@@ -11,15 +11,10 @@ namespace velda {
 
 bool DuplicationSource::Impl::recoverLostDevices() {
     if (consumerLost) return false;
-    if (d3d12Device && FAILED(d3d12Device->GetDeviceRemovedReason())) {
+    if (consumerRemoved()) {
         std::fprintf(stderr, "capture: output %d consumer device removed — stop and start the source on a new device\n",
                      outputIndex);
-        consumerLost = true;
         duplication.Reset();
-        releaseRing(true);
-        std::lock_guard lock(stateMutex);
-        latestIndex = -1;
-        live = false;
         return false;
     }
     if (!deviceLost) {
@@ -41,7 +36,7 @@ bool DuplicationSource::Impl::recreateDevice() {
     cursorTexWidth = 0;
     cursorTexHeight = 0;
     DXGI_OUTPUT_DESC desc{};
-    if (!openOutput(d3d12Device, desc) || !createDevice() || !createPipeline()) return false;
+    if (!openOutput(d3d12Device, desc) || !createDevice() || !createPipeline(rotationCorrected)) return false;
     deviceLost = false;
     recreateReported = false;
     return true;

@@ -33,14 +33,14 @@ D3D11_TEXTURE2D_DESC textureDesc(uint32_t width, uint32_t height, uint32_t mips,
     return desc;
 }
 
-bool DuplicationSource::Impl::rebuildRing() {
+bool SourceCore::rebuildRing() {
     const bool built = buildRing();
     nameRing();  // also what a failed build left, until the next build or stop releases it
     ringRetrying = !built;
     return built;
 }
 
-bool DuplicationSource::Impl::buildRing() {
+bool SourceCore::buildRing() {
     releaseRing(true);
     // Desktops in other formats, and images that are turned upright, go through the conversion
     // pass; the intermediate for the images the mode is expected in is made with the ring.
@@ -83,7 +83,7 @@ bool DuplicationSource::Impl::buildRing() {
 // Empties the ring and the intermediate. A rebuild keeps (retires) the Direct3D 12 resources a
 // consumer was handed, dropping the ones retired before them; resources nobody was handed go at
 // once. `stop` keeps nothing.
-void DuplicationSource::Impl::releaseRing(bool keepHandedOut) {
+void SourceCore::releaseRing(bool keepHandedOut) {
     {
         std::lock_guard lock(stateMutex);
         ringComplete = false;
@@ -105,7 +105,7 @@ void DuplicationSource::Impl::releaseRing(bool keepHandedOut) {
 
 // A conversion program that could not be made before (a passing compiler or driver failure) is
 // tried again, so the pass is skipped only while it really cannot be made.
-Intermediate* DuplicationSource::Impl::makeIntermediate(DXGI_FORMAT format) {
+Intermediate* SourceCore::makeIntermediate(DXGI_FORMAT format) {
     if (!convertVs || !convertPs) createConvertProgram();
     if (quarterTurns != 0 && convertVs && !convertTurnedPs) createTurnedProgram();
     Intermediate made{format, nullptr, nullptr};
@@ -118,7 +118,7 @@ Intermediate* DuplicationSource::Impl::makeIntermediate(DXGI_FORMAT format) {
     return &intermediates.back();
 }
 
-Intermediate* DuplicationSource::Impl::intermediateFor(DXGI_FORMAT format) {
+Intermediate* SourceCore::intermediateFor(DXGI_FORMAT format) {
     for (Intermediate& known : intermediates)
         if (known.format == format) return &known;
     Intermediate* made = makeIntermediate(format);
@@ -127,7 +127,7 @@ Intermediate* DuplicationSource::Impl::intermediateFor(DXGI_FORMAT format) {
     return made;
 }
 
-DuplicationSource::Impl::FirstSlot DuplicationSource::Impl::makeSharedFirstSlot(const D3D11_TEXTURE2D_DESC& desc) {
+SourceCore::FirstSlot SourceCore::makeSharedFirstSlot(const D3D11_TEXTURE2D_DESC& desc) {
     if (FAILED(device->CreateTexture2D(&desc, nullptr, ringTextures[0].ReleaseAndGetAddressOf())))
         return desc.MipLevels > 1 ? FirstSlot::Refused : FirstSlot::Failed;
     bool atOpen = false;
@@ -142,7 +142,7 @@ DuplicationSource::Impl::FirstSlot DuplicationSource::Impl::makeSharedFirstSlot(
     return FirstSlot::Failed;
 }
 
-bool DuplicationSource::Impl::buildSlot(int slot, const D3D11_TEXTURE2D_DESC& desc) {
+bool SourceCore::buildSlot(int slot, const D3D11_TEXTURE2D_DESC& desc) {
     auto& texture = ringTextures[slot];
     if (!texture && FAILED(device->CreateTexture2D(&desc, nullptr, texture.GetAddressOf()))) return false;
     if (FAILED(device->CreateRenderTargetView(texture.Get(), nullptr, ringRtvs[slot].ReleaseAndGetAddressOf())))
@@ -159,7 +159,7 @@ bool DuplicationSource::Impl::buildSlot(int slot, const D3D11_TEXTURE2D_DESC& de
 
 // A texture has one shared handle: it is made once, and closed as soon as Direct3D 12 holds the
 // texture. `atOpen` tells a failure of OpenSharedHandle from one before it.
-HRESULT DuplicationSource::Impl::shareSlot(int slot, bool& atOpen) {
+HRESULT SourceCore::shareSlot(int slot, bool& atOpen) {
     atOpen = false;
     ComPtr<IDXGIResource1> shared;
     if (const HRESULT hr = ringTextures[slot].As(&shared); FAILED(hr)) return hr;

@@ -5,14 +5,6 @@
 #include "impl.h"
 
 namespace velda {
-namespace {
-
-int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-}  // namespace
 
 int32_t frameCapSleepMs(double minFrameIntervalMs, int64_t elapsedNs) {
     if (!(minFrameIntervalMs > 0)) return -1;  // 0, negative or NaN: no cap
@@ -35,41 +27,16 @@ bool placeCursor(const RECT& desktop, int32_t hotspotX, int32_t hotspotY, bool& 
     return true;
 }
 
-void DuplicationSource::Impl::setLive(bool value) {
-    std::lock_guard lock(stateMutex);
-    live = value;
-}
 
-bool DuplicationSource::Impl::ringReady() const {
-    std::lock_guard lock(stateMutex);
-    return ringComplete;
-}
 
-int64_t qpcNow() {
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
+
 
 // The frame carries the desktop update it shows: a new image, or else a pointer that moved.
-void DuplicationSource::Impl::publish(int slot, const DXGI_OUTDUPL_FRAME_INFO& frame) {
+void DuplicationSource::Impl::publishDuplicated(int slot, const DXGI_OUTDUPL_FRAME_INFO& frame) {
     const bool imageChanged = frame.LastPresentTime.QuadPart != 0;
-    const int64_t published = qpcNow();
     if (imageChanged) imageMasked = frame.ProtectedContentMaskedOut != FALSE;
-    {
-        std::lock_guard lock(stateMutex);
-        latestIndex = slot;
-        ++framesProduced;
-        live = true;
-        desktopChanged = imageChanged;
-        protectedContentMasked = imageMasked;
-        updateQpc = imageChanged ? frame.LastPresentTime.QuadPart : frame.LastMouseUpdateTime.QuadPart;
-        publishQpc = published;
-    }
-    publicationChanged.notify_all();
-    lastPublishNs = nowNs();
-    pointerPending = false;
-    stagedFormat = DXGI_FORMAT_UNKNOWN;
+    publish(slot, imageChanged, imageChanged ? frame.LastPresentTime.QuadPart : frame.LastMouseUpdateTime.QuadPart,
+            imageMasked);
 }
 
 bool DuplicationSource::Impl::ensureDuplication() {
@@ -86,32 +53,7 @@ bool DuplicationSource::Impl::ensureDuplication() {
     return true;
 }
 
-bool DuplicationSource::Impl::stageImage(int slot, ID3D11Texture2D* frame) {
-    stagedFormat = DXGI_FORMAT_UNKNOWN;
-    D3D11_TEXTURE2D_DESC desc{};
-    frame->GetDesc(&desc);
-    ID3D11Resource* target = ringTextures[slot].Get();
-    if (convertsFormat(desc.Format)) {
-        const Intermediate* intermediate = intermediateFor(desc.Format);
-        if (!intermediate) return false;
-        target = intermediate->texture.Get();
-    }
-    context->CopySubresourceRegion(target, 0, 0, 0, 0, frame, 0, nullptr);
-    stagedFormat = desc.Format;
-    return true;
-}
 
-void DuplicationSource::Impl::finishFrame(int slot) {
-    if (stagedFormat != DXGI_FORMAT_UNKNOWN && convertsFormat(stagedFormat))
-        if (const Intermediate* intermediate = intermediateFor(stagedFormat))
-            convertToRing(slot, intermediate->view.Get(), stagedFormat);
-    if (drawCursor && cursorVisible && cursorSrv) drawCursorOverlay(slot);
-    if (mipLevels > 1) context->GenerateMips(ringSrvs[slot].Get());
-    ++fenceValue;
-    context4->Signal(fence.Get(), fenceValue);
-    context->Flush();
-    if (SUCCEEDED(fence->SetEventOnCompletion(fenceValue, fenceEvent.get()))) WaitForSingleObject(fenceEvent.get(), 1000);
-}
 
 HRESULT DuplicationSource::Impl::renderFrame(int slot, ID3D11Texture2D* frame) {
     if (frame) stageImage(slot, frame);
@@ -150,7 +92,7 @@ bool DuplicationSource::Impl::takeFrame(int slot, const DXGI_OUTDUPL_FRAME_INFO&
     } else {
         placeCursorNow();
         released = renderFrame(slot, frame);
-        publish(slot, info);
+        publishDuplicated(slot, info);
     }
     // Access lost while the frame was held (a mode change, say): the copy was queued while it
     // was still ours; the duplication is re-acquired from the next iteration.
@@ -165,7 +107,7 @@ bool DuplicationSource::Impl::publishPendingPointer(int slot) {
     if (!pointerPending || nowNs() - lastPublishNs < refreshIntervalNs) return false;
     placeCursorNow();
     finishFrame(slot);
-    publish(slot, pendingInfo);
+    publishDuplicated(slot, pendingInfo);
     return true;
 }
 
