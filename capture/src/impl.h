@@ -382,8 +382,13 @@ int64_t qpcNow();
 
 // Reaches the private record of a source; for the library's own files and its tests.
 struct ImplAccess {
-    static DuplicationSource::Impl& of(DuplicationSource& source) { return *source.impl_; }
-    static const DuplicationSource::Impl& of(const DuplicationSource& source) { return *source.impl_; }
+    template <class Source>
+    static auto& of(Source& source) {
+        return *source.impl_;
+    }
 };
+
+// A GraphicsCaptureSource for `monitor`; null where the library was built without one.
+std::unique_ptr<FrameSource> makeGraphicsCaptureSource(HMONITOR monitor);
 
 }  // namespace velda

@@ -1,11 +1,14 @@
-// The desktop's monitors as the adapters list them, for choosing which one to capture.
+// The desktop's monitors as the adapters list them, and the source that can capture each one.
 #pragma once
 #include <windows.h>
 #include <dxgi.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "velda/frame_source.h"
 
 namespace velda {
 
@@ -22,5 +25,11 @@ struct MonitorInfo {
 // Every monitor attached to the desktop, once each, in the order the adapters list them (the
 // first adapter that lists a monitor names it); empty when DXGI cannot be asked.
 std::vector<MonitorInfo> monitors();
+
+// A source for `monitor`, not yet started, that can capture it for `device`: a DuplicationSource
+// where the device's adapter lists the monitor and duplicating it there is not refused (tried
+// once on a device of its own), a GraphicsCaptureSource otherwise, or a DuplicationSource where
+// the library was built without that source. Null when `device` is null.
+std::unique_ptr<FrameSource> makeSource(HMONITOR monitor, ID3D12Device* device);
 
 }  // namespace velda
