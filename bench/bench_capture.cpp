@@ -15,6 +15,10 @@
 // Pointer rate: publications, GPU submissions and the process's share of a core while a 1000 Hz
 // mouse moves over a 60 Hz output, and with the pointer still.
 //
+// Methods: both sources side by side on each output of `default` and of `hybrid-laptop`, the
+// consumer on the high-performance adapter: the latency from a desktop update (20 a second) to
+// its publication, and the capture thread's CPU time per frame.
+//
 // Every hand-off between threads is a wake-up: on a machine whose cores are busy with other work
 // each can wait a scheduler time slice (milliseconds), which swamps the figures. Run under a
 // real-time policy there (`chrt -f 1 bench_capture`) to measure the code rather than the load.
@@ -33,7 +37,9 @@
 #include <vector>
 
 #include "d3d12/resource.h"
+#include "graphics_capture/capture_impl.h"
 #include "impl.h"
+#include "velda/monitors.h"
 #include "machine/machine.h"
 #include "winsim/control.h"
 #include "winsim/monitors.h"
@@ -163,9 +169,9 @@ double gpuWorkAloneMs(ID3D12Device* device, int frames) {
 }
 
 // The version output 0's desktop shows now, and when it shows the next one.
-std::pair<uint64_t, Clock::time_point> nextDesktopUpdate() {
+std::pair<uint64_t, Clock::time_point> nextDesktopUpdate(int index = 0) {
     auto machine = winsim::currentMachine();
-    auto output = winsim::currentOutput(0);
+    auto output = winsim::currentOutput(index);
     auto lock = machine->lock();
     const auto now = Clock::now();
     return {output->desktop.version(now), output->desktop.nextUpdate(now)};
@@ -181,7 +187,7 @@ uint32_t slotStamp(ID3D12Resource* slot) {
 
 // Starts `source` on `device` and waits for its first frame; false, with the benchmark's error
 // set, when either fails.
-bool startCapturing(benchmark::State& state, ID3D12Device* device, velda::DuplicationSource& source) {
+bool startCapturing(benchmark::State& state, ID3D12Device* device, velda::FrameSource& source) {
     if (!source.start(device)) {
         state.SkipWithError("start failed");
         return false;
@@ -189,6 +195,21 @@ bool startCapturing(benchmark::State& state, ID3D12Device* device, velda::Duplic
     if (waitFor([&] { return source.latest(nullptr) >= 0; })) return true;
     state.SkipWithError("no first frame");
     return false;
+}
+
+// Waits until `source` publishes the desktop update that follows the one output `output` shows
+// now; the time from that update, in ms (negative when it was never published).
+double publicationDelayMs(const velda::FrameSource& source, int output, int64_t& skipped) {
+    const auto [shown, due] = nextDesktopUpdate(output);
+    const auto expected = static_cast<uint32_t>(shown + 1);
+    uint32_t stamp = 0;
+    if (!waitFor([&] {
+            const int32_t slot = source.latest(nullptr);
+            return slot >= 0 && (stamp = slotStamp(source.texture(slot))) - expected < 0x80000000u;
+        }))
+        return -1;
+    if (stamp != expected) ++skipped;  // a later frame came first: the loop fell behind
+    return msBetween(due, Clock::now());
 }
 
 // The desktop updates on its own, at a rate slow enough that each frame is published before the
@@ -208,16 +229,8 @@ void Latency(benchmark::State& state) {
     std::vector<double> samples;
     int64_t skipped = 0;
     for (auto _ : state) {
-        const auto [shown, due] = nextDesktopUpdate();
-        const auto expected = static_cast<uint32_t>(shown + 1);
-        uint32_t stamp = 0;
-        if (!waitFor([&] {
-                const int32_t slot = source.latest(nullptr);
-                return slot >= 0 && (stamp = slotStamp(source.texture(slot))) - expected < 0x80000000u;
-            }))
-            return state.SkipWithError("the desktop update was never published");
-        const double ms = msBetween(due, Clock::now());
-        if (stamp != expected) ++skipped;  // a later frame came first: the loop fell behind
+        const double ms = publicationDelayMs(source, 0, skipped);
+        if (ms < 0) return state.SkipWithError("the desktop update was never published");
         state.SetIterationTime(ms / 1000.0);
         samples.push_back(ms);
     }
@@ -328,6 +341,59 @@ void PointerRate(benchmark::State& state) {
     state.counters["core_share"] = cpuMs / wallMs;
 }
 
+ComPtr<ID3D12Device> highPerformanceDevice() {
+    ComPtr<IDXGIFactory6> factory;
+    ComPtr<IDXGIAdapter1> adapter;
+    ComPtr<ID3D12Device> device;
+    if (SUCCEEDED(CreateDXGIFactory1(IID_PPV_ARGS(factory.GetAddressOf()))) &&
+        SUCCEEDED(factory->EnumAdapterByGpuPreference(0, DXGI_GPU_PREFERENCE_HIGH_PERFORMANCE,
+                                                      IID_PPV_ARGS(adapter.GetAddressOf()))))
+        D3D12CreateDevice(adapter.Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(device.GetAddressOf()));
+    return device;
+}
+
+velda::SourceCore& coreOf(velda::FrameSource& source) {
+    if (auto* duplicated = dynamic_cast<velda::DuplicationSource*>(&source)) return velda::ImplAccess::of(*duplicated);
+    return velda::ImplAccess::of(dynamic_cast<velda::GraphicsCaptureSource&>(source));
+}
+
+// Range 0: the machine (0 default, 1 hybrid-laptop); 1: the output; 2: the method (0 duplication,
+// 1 graphics capture). The duplication of the hybrid laptop's panel from the discrete adapter is
+// refused: that run reports so.
+void Methods(benchmark::State& state) {
+    const int output = static_cast<int>(state.range(1));
+    if (!winsim::useScenario(state.range(0) ? "hybrid-laptop" : "default")) return state.SkipWithError("no scenario");
+    winsim::setCursorMoving(false);
+    winsim::setCursorVisible(false);
+    for (int each : {0, 1}) winsim::setOutputUpdateRate(each, 0);
+    ComPtr<ID3D12Device> device = highPerformanceDevice();
+    if (!device) return state.SkipWithError("no Direct3D 12 device");
+    const auto method = state.range(2) ? velda::CaptureMethod::GraphicsCapture : velda::CaptureMethod::DesktopDuplication;
+    const auto source = velda::makeSource(winsim::outputMonitor(output), device.Get(), method);
+    if (!source || !source->start(device.Get())) return state.SkipWithError("not capturable this way from this adapter");
+    if (!waitFor([&] { return source->latest(nullptr) >= 0; })) return state.SkipWithError("no first frame");
+    clockid_t captureClock{};
+    if (pthread_getcpuclockid(coreOf(*source).worker.native_handle(), &captureClock) != 0)
+        return state.SkipWithError("no thread clock");
+    winsim::setOutputUpdateRate(output, 20.0);
+    std::vector<double> samples;
+    int64_t skipped = 0;
+    const uint64_t frames0 = coreOf(*source).framesProducedNow();
+    const double capture0 = threadCpuMs(captureClock);
+    for (auto _ : state) {
+        const double ms = publicationDelayMs(*source, output, skipped);
+        if (ms < 0) return state.SkipWithError("the desktop update was never published");
+        state.SetIterationTime(ms / 1000.0);
+        samples.push_back(ms);
+    }
+    const double frames = static_cast<double>(coreOf(*source).framesProducedNow() - frames0);
+    state.counters["cpu_ms_per_frame"] = (threadCpuMs(captureClock) - capture0) / std::max(1.0, frames);
+    source->stop();
+    state.counters["median_ms"] = percentile(samples, 0.5);
+    state.counters["p99_ms"] = percentile(samples, 0.99);
+    state.counters["skipped"] = static_cast<double>(skipped);
+}
+
 void modes(benchmark::internal::Benchmark* b) {
     b->Args({1920, 1080, DXGI_FORMAT_B8G8R8A8_UNORM});
     b->Args({2560, 1440, DXGI_FORMAT_R16G16B16A16_FLOAT});
@@ -340,6 +406,7 @@ BENCHMARK(Latency)->Args({1920, 1080, DXGI_FORMAT_B8G8R8A8_UNORM})->ArgNames({"w
 BENCHMARK(Latency)->Args({2560, 1440, DXGI_FORMAT_R16G16B16A16_FLOAT})->ArgNames({"w", "h", "fmt"})->Iterations(12)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(Throughput)->Apply(modes)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(PointerRate)->Arg(1)->Arg(0)->ArgName("moving")->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(Methods)->ArgsProduct({{0, 1}, {0, 1}, {0, 1}})->ArgNames({"hybrid", "output", "wgc"})->Iterations(30)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // main: Google Benchmark's, printing the vector path first.
 #include "isa_main.h"

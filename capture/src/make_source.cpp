@@ -34,22 +34,35 @@ bool duplicationRefused(IDXGIAdapter* adapter, IDXGIOutput1* output) {
     return output->DuplicateOutput(probe.Get(), duplication.GetAddressOf()) == DXGI_ERROR_UNSUPPORTED;
 }
 
+// The device's adapter, and the index of `monitor` among its outputs (-1 for none).
+int32_t listedOn(ID3D12Device* device, HMONITOR monitor, ComPtr<IDXGIAdapter>& adapter, ComPtr<IDXGIOutput1>& output) {
+    ComPtr<IDXGIFactory4> factory;
+    if (FAILED(CreateDXGIFactory1(IID_PPV_ARGS(factory.GetAddressOf()))) ||
+        FAILED(factory->EnumAdapterByLuid(device->GetAdapterLuid(), IID_PPV_ARGS(adapter.GetAddressOf()))))
+        return -1;
+    return outputOf(adapter.Get(), monitor, output);
+}
+
 }  // namespace
 
 std::unique_ptr<FrameSource> makeSource(HMONITOR monitor, ID3D12Device* device) {
     if (!device) return nullptr;
-    ComPtr<IDXGIFactory4> factory;
     ComPtr<IDXGIAdapter> adapter;
     ComPtr<IDXGIOutput1> output;
-    int32_t index = -1;
-    if (SUCCEEDED(CreateDXGIFactory1(IID_PPV_ARGS(factory.GetAddressOf()))) &&
-        SUCCEEDED(factory->EnumAdapterByLuid(device->GetAdapterLuid(), IID_PPV_ARGS(adapter.GetAddressOf()))))
-        index = outputOf(adapter.Get(), monitor, output);
+    const int32_t index = listedOn(device, monitor, adapter, output);
     if (index >= 0 && !duplicationRefused(adapter.Get(), output.Get())) return std::make_unique<DuplicationSource>(index);
     if (auto captured = makeGraphicsCaptureSource(monitor)) return captured;
     // Without the other source the duplication is all there is; an output the adapter does not
     // list fails at start with its own line.
     return std::make_unique<DuplicationSource>(index);
+}
+
+std::unique_ptr<FrameSource> makeSource(HMONITOR monitor, ID3D12Device* device, CaptureMethod method) {
+    if (!device) return nullptr;
+    if (method == CaptureMethod::GraphicsCapture) return makeGraphicsCaptureSource(monitor);
+    ComPtr<IDXGIAdapter> adapter;
+    ComPtr<IDXGIOutput1> output;
+    return std::make_unique<DuplicationSource>(listedOn(device, monitor, adapter, output));
 }
 
 }  // namespace velda

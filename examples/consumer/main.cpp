@@ -1,7 +1,8 @@
-// velda_consumer [OUTPUT]: captures a few frames of a monitor with a velda capture source, as an
-// application that streams or shows them would: it sets the source's controls, waits for each
-// frame and prints its record, prints the source's state, and reads the newest frame back through
-// a Direct3D 12 command list. Exits 0 when a frame with content was read back.
+// velda_consumer [MONITOR]: captures a few frames of a monitor (an index into velda::monitors())
+// with the source velda picks for it, as an application that streams or shows them would: it
+// renders on the high-performance adapter, sets the source's controls, waits for each frame and
+// prints its record, prints the source's state, and reads the newest frame back through a
+// Direct3D 12 command list. Exits 0 when a frame with content was read back.
 #include <windows.h>
 #include <d3d12.h>
 #include <dxgi1_6.h>
@@ -10,8 +11,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <vector>
 
 #include <velda/duplication_source.h>
+#include <velda/monitors.h>
 
 using Microsoft::WRL::ComPtr;
 
@@ -85,20 +89,26 @@ HRESULT copyToReadback(ID3D12Device* device, ID3D12Resource* texture, ComPtr<ID3
 
 int main(int argc, char** argv) {
     const int output = argc > 1 ? std::atoi(argv[1]) : 0;
+    const std::vector<velda::MonitorInfo> monitors = velda::monitors();
+    if (output < 0 || static_cast<size_t>(output) >= monitors.size()) return fail("no such monitor");
 
-    ComPtr<IDXGIFactory1> factory;
+    ComPtr<IDXGIFactory6> factory;
     ComPtr<IDXGIAdapter1> adapter;
     ComPtr<ID3D12Device> device;
     HRESULT hr = CreateDXGIFactory1(IID_PPV_ARGS(&factory));
-    if (SUCCEEDED(hr)) hr = factory->EnumAdapters1(0, &adapter);
+    if (SUCCEEDED(hr))
+        hr = factory->EnumAdapterByGpuPreference(0, DXGI_GPU_PREFERENCE_HIGH_PERFORMANCE, IID_PPV_ARGS(&adapter));
     if (SUCCEEDED(hr)) hr = D3D12CreateDevice(adapter.Get(), D3D_FEATURE_LEVEL_11_0, IID_PPV_ARGS(&device));
-    if (FAILED(hr)) return fail("no Direct3D 12 device on the first adapter", hr);
+    if (FAILED(hr)) return fail("no Direct3D 12 device on the high-performance adapter", hr);
 
-    // The device outlives the source: the source borrows it.
-    velda::DuplicationSource source(output);
+    // The device outlives the source: the source borrows it. A monitor that this adapter cannot
+    // duplicate (another GPU drives it) is captured through Windows.Graphics.Capture.
+    const std::unique_ptr<velda::FrameSource> chosen = velda::makeSource(monitors[output].handle, device.Get());
+    velda::FrameSource& source = *chosen;
     source.setMinFrameIntervalMs(1000.0 / 30);  // at most 30 frames a second
     source.setCursorDrawn(true);                // the pointer is part of the picture
-    source.setRotationCorrected(true);          // a rotated monitor's frames arrive upright
+    if (auto* duplication = dynamic_cast<velda::DuplicationSource*>(chosen.get()))
+        duplication->setRotationCorrected(true);  // a rotated monitor's frames arrive upright
     if (!source.start(device.Get())) return fail("the capture source did not start");
 
     LARGE_INTEGER ticksPerSecond{};
@@ -114,7 +124,8 @@ int main(int argc, char** argv) {
                     frame.desktopChanged ? "desktop changed" : "pointer moved", micros);
     }
     const velda::SourceState state = source.state();
-    std::printf("velda_consumer: source %s, %llu frames published, %llu re-acquisitions\n",
+    std::printf("velda_consumer: source (%s) %s, %llu frames published, %llu re-acquisitions\n",
+                state.method == velda::CaptureMethod::GraphicsCapture ? "graphics capture" : "desktop duplication",
                 state.live ? "live" : "not live", static_cast<unsigned long long>(state.framesProduced),
                 static_cast<unsigned long long>(state.reacquireCount));
 
@@ -142,7 +153,7 @@ int main(int argc, char** argv) {
     const D3D12_RANGE nothingWritten{0, 0};
     buffer->Unmap(0, &nothingWritten);
 
-    std::printf("velda_consumer: output %d, %ux%u frame in slot %d, %llu of %llu pixels lit\n", output,
+    std::printf("velda_consumer: monitor %d, %ux%u frame in slot %d, %llu of %llu pixels lit\n", output,
                 footprint.Footprint.Width, rows, slot, static_cast<unsigned long long>(lit),
                 static_cast<unsigned long long>(UINT64{footprint.Footprint.Width} * rows));
     if (footprint.Footprint.Width != source.width() || rows != source.height()) return fail("the frame's size is off");

@@ -60,7 +60,7 @@ std::vector<uint8_t> halves(DXGI_FORMAT format, float white) {
 // The newest frame as the consumer reads it, and one of its pixels (BGRA).
 velda::readback::Pixels newest(CaptureRig& rig) {
     velda::readback::Pixels frame;
-    velda::DuplicationSource& source = rig.source();
+    velda::DuplicationSource& source = rig.duplication();
     EXPECT_EQ(velda::readback::readMip(rig.consumer(), source.texture(source.latest(nullptr)), 0, frame), S_OK);
     return frame;
 }

@@ -29,7 +29,7 @@ int64_t qpcNow() {
 
 TEST(FrameRecordTest, RecordsComeInOrderWithTheirTimesAndSequenceNumbers) {
     CaptureRig rig;
-    velda::DuplicationSource& source = rig.source();
+    velda::DuplicationSource& source = rig.duplication();
     FrameInfo frame;
     EXPECT_FALSE(source.latestFrame(&frame));
     EXPECT_EQ(frame.slot, -1);
@@ -61,7 +61,7 @@ TEST(FrameRecordTest, RecordsComeInOrderWithTheirTimesAndSequenceNumbers) {
 
 TEST(FrameRecordTest, AFrameThatOnlyMovesThePointerSaysSoAndCarriesTheMoveTime) {
     CaptureRig rig;
-    velda::DuplicationSource& source = rig.source();
+    velda::DuplicationSource& source = rig.duplication();
     winsim::setOutputUpdateRate(0, 0);  // a still desktop: only the pointer changes
     ASSERT_TRUE(source.start(rig.consumer()));
     FrameInfo first;
@@ -78,13 +78,13 @@ TEST(FrameRecordTest, AFrameThatOnlyMovesThePointerSaysSoAndCarriesTheMoveTime) 
 }
 
 // Waits on another thread for a frame after `sequence`; `woken` holds what the wait returned.
-std::thread waitOn(const velda::DuplicationSource& source, uint64_t sequence, std::atomic<int>& woken) {
+std::thread waitOn(const velda::FrameSource& source, uint64_t sequence, std::atomic<int>& woken) {
     return std::thread([&source, sequence, &woken] { woken = source.waitForFrame(sequence, 600000, nullptr) ? 1 : 0; });
 }
 
 TEST(FrameRecordTest, AWaitEndsAtAPublicationItsTimeOutOrStopAndLastsWhileNothingRuns) {
     CaptureRig rig;
-    velda::DuplicationSource& source = rig.source();
+    velda::DuplicationSource& source = rig.duplication();
     const auto before = std::chrono::steady_clock::now();
     EXPECT_FALSE(source.waitForFrame(0, 50, nullptr)) << "never started: nothing published";
     EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(50)) << "a wait, not a spin";
@@ -175,7 +175,7 @@ TEST_F(FrameCapTest, NoTwoPublicationsAreCloserThanTheCapLessItsTruncation) {
 // The pixel of the newest frame at (x, y), as the consumer reads it (BGRA).
 uint32_t pixelAt(CaptureRig& rig, uint32_t x, uint32_t y) {
     velda::readback::Pixels frame;
-    velda::DuplicationSource& source = rig.source();
+    velda::DuplicationSource& source = rig.duplication();
     EXPECT_EQ(velda::readback::readMip(rig.consumer(), source.texture(source.latest(nullptr)), 0, frame), S_OK);
     if (x >= frame.width || y >= frame.height) return 0;
     uint32_t value = 0;
@@ -185,7 +185,7 @@ uint32_t pixelAt(CaptureRig& rig, uint32_t x, uint32_t y) {
 
 TEST(CursorControlTest, WithTheCursorOffTheDesktopShowsUnderIt) {
     CaptureRig rig;  // the cursor's hot spot stands at (200, 40)
-    velda::DuplicationSource& source = rig.source();
+    velda::DuplicationSource& source = rig.duplication();
     winsim::setOutputUpdateRate(0, 0);  // one still picture, so that pixels can be compared
     ASSERT_TRUE(source.start(rig.consumer()));
     FrameInfo frame;

@@ -73,7 +73,7 @@ protected:
     // The newest frame as the consumer reads it.
     velda::readback::Pixels newest() {
         velda::readback::Pixels frame;
-        velda::DuplicationSource& source = rig_.source();
+        velda::DuplicationSource& source = rig_.duplication();
         EXPECT_EQ(velda::readback::readMip(rig_.consumer(), source.texture(source.latest(nullptr)), 0, frame), S_OK);
         return frame;
     }
@@ -93,7 +93,7 @@ protected:
 };
 
 TEST_P(RotationTest, FramesArriveUprightWithTheCursorAtItsDesktopPlace) {
-    velda::DuplicationSource& source = rig_.source();
+    velda::DuplicationSource& source = rig_.duplication();
     source.setRotationCorrected(true);
     winsim::setCursorPosition(40, 60);  // over the grey, inside every orientation's desktop
     present();
@@ -127,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
 class RotationChangeTest : public RotationTest {};
 
 TEST_P(RotationChangeTest, ARotationChangeAloneRebuildsTheRingOnce) {
-    velda::DuplicationSource& source = rig_.source();
+    velda::DuplicationSource& source = rig_.duplication();
     source.setRotationCorrected(true);
     present();
     ASSERT_TRUE(source.start(rig_.consumer()));

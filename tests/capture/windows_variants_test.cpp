@@ -23,7 +23,7 @@ int count(const std::string& text, const std::string& part) {
     return n;
 }
 
-uint32_t generationOf(const velda::DuplicationSource& source) {
+uint32_t generationOf(const velda::FrameSource& source) {
     uint32_t generation = 0;
     source.latest(&generation);
     return generation;
@@ -156,7 +156,7 @@ TEST(ProcessDpiTest, AnUnawareHostCapturesTheHdrOutputThroughThePlainDuplication
     startAndSee(rig, 2);
     rig.source().stop();
     const std::string printed = testing::internal::GetCapturedStdout();
-    EXPECT_FALSE(rig.record().duplicated.formatAware);
+    EXPECT_FALSE(velda::ImplAccess::of(rig.duplication()).duplicated.formatAware);
     if (!winsim::currentVariants().formatFlicker) {  // else some of its images are FP16, and converted
         EXPECT_EQ(rig.record().desktopFormat, DXGI_FORMAT_B8G8R8A8_UNORM);
         EXPECT_FALSE(rig.record().needsConvert);

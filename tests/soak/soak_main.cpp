@@ -79,7 +79,7 @@ private:
     }
     bool restart() {
         rig_.source().stop();
-        return (rig_.source().resume() || (why = "resume refused", false)) && frames(1);
+        return (rig_.resume() || (why = "resume refused", false)) && frames(1);
     }
     bool unplug() {
         winsim::setOutputAttached(0, false);
@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
         if (soak.run(op, done[op]++)) continue;
         ++soak.figures.failures;
         std::printf("soak: FAILED at %s %d: %s\n", kOpNames[op], done[op], soak.why.c_str());
-        if (!soak.rig().source().resume()) break;  // go on where the source still can
+        if (!soak.rig().resume()) break;  // go on where the source still can
     }
     soak.rig().source().stop();
     soak.rig().dropSource();

@@ -1,5 +1,7 @@
 #include "support/capture_rig.h"
 
+#include "graphics_capture/capture_impl.h"
+
 #include <dxgi1_6.h>
 
 #include <cstdlib>
@@ -40,10 +42,17 @@ std::string frameProblem(const velda::readback::Pixels& frame) {
     return {};
 }
 
-bool rotationCorrected() {
-    const char* value = std::getenv("RIG_ROTATION_CORRECTED");
+namespace {
+
+bool environmentSays(const char* name) {
+    const char* value = std::getenv(name);
     return value && std::string_view(value) == "1";
 }
+
+}  // namespace
+
+bool rotationCorrected() { return environmentSays("RIG_ROTATION_CORRECTED"); }
+bool graphicsCapture() { return environmentSays("RIG_GRAPHICS_CAPTURE"); }
 
 winsim::MachineConfig quickMachine() {
     winsim::MachineConfig config;
@@ -90,11 +99,27 @@ bool CaptureRig::remakeConsumer() {
 }
 
 void CaptureRig::newSource() {
-    source_ = std::make_unique<velda::DuplicationSource>(output_);
-    if (rotationCorrected()) source_->setRotationCorrected(true);
+    if (graphicsCapture()) {
+        auto captured = std::make_unique<velda::GraphicsCaptureSource>(winsim::outputMonitor(output_));
+        record_ = &velda::ImplAccess::of(*captured);
+        source_ = std::move(captured);
+        return;
+    }
+    auto duplicated = std::make_unique<velda::DuplicationSource>(output_);
+    if (rotationCorrected()) duplicated->setRotationCorrected(true);
+    record_ = &velda::ImplAccess::of(*duplicated);
+    source_ = std::move(duplicated);
 }
 
-void CaptureRig::dropSource() { source_.reset(); }
+void CaptureRig::dropSource() {
+    source_.reset();
+    record_ = nullptr;
+}
+
+bool CaptureRig::resume() {
+    if (auto* duplicated = dynamic_cast<velda::DuplicationSource*>(source_.get())) return duplicated->resume();
+    return dynamic_cast<velda::GraphicsCaptureSource&>(*source_).resume();
+}
 
 std::string CaptureRig::newestFrameProblem() {
     winsim::FaultExemption exempt;  // the consumer's reads are not the calls under test

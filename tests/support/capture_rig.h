@@ -24,6 +24,9 @@ winsim::MachineConfig quickMachine();
 // machine's monitor by 90 degrees and has every source turn its frames upright, so that a whole
 // run (the sweep, the soak) goes through rotation correction.
 bool rotationCorrected();
+// Whether the rig's source is a GraphicsCaptureSource (RIG_GRAPHICS_CAPTURE=1): a whole run goes
+// through Windows.Graphics.Capture instead of duplication.
+bool graphicsCapture();
 
 // What is wrong with a frame as a consumer reads it: "" for a whole frame (its first and last rows
 // carry the same version) of the desktop's grey, not black.
@@ -42,8 +45,12 @@ public:
     // The consumer's Direct3D 12 device; remade after a removal.
     ID3D12Device* consumer() const { return consumer_.Get(); }
     bool remakeConsumer();
-    velda::DuplicationSource& source() { return *source_; }
-    velda::DuplicationSource::Impl& record() { return velda::ImplAccess::of(*source_); }
+    velda::FrameSource& source() { return *source_; }
+    // The source as the duplication it is unless the rig captures through graphics capture.
+    velda::DuplicationSource& duplication() { return dynamic_cast<velda::DuplicationSource&>(*source_); }
+    velda::SourceCore& record() { return *record_; }
+    // The source's resume.
+    bool resume();
     void newSource();
     void dropSource();
 
@@ -55,7 +62,7 @@ public:
     // on every poll; false at `deadline` (`why` then says what was missing).
     bool freshFrames(int count, Clock::duration deadline, std::string& why,
                      const std::function<void()>& meanwhile = {});
-    // Waits until the source holds no duplication (paused, stopped, or the output gone).
+    // Waits until the source captures nothing (paused, stopped, or the output gone).
     bool idle(Clock::duration deadline, const std::function<void()>& meanwhile = {});
 
     // What is left once the source is gone: "" when no object, handle, video or system memory
@@ -64,7 +71,8 @@ public:
 
 private:
     Microsoft::WRL::ComPtr<ID3D12Device> consumer_;
-    std::unique_ptr<velda::DuplicationSource> source_;
+    std::unique_ptr<velda::FrameSource> source_;
+    velda::SourceCore* record_ = nullptr;
     int32_t output_ = 0;
     int64_t objectsBefore_ = 0;
     int64_t handlesBefore_ = 0;

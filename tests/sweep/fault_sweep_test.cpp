@@ -62,7 +62,7 @@ public:
             }))
             return;
         bounded("stop", [&] { rig_.source().stop(); });
-        if (!bringUp([&] { return rig_.source().resume(); }, "resume") || !frames(2, "after stop and resume")) return;
+        if (!bringUp([&] { return rig_.resume(); }, "resume") || !frames(2, "after stop and resume")) return;
         winsim::setOutputMode(0, 256, 144, DXGI_FORMAT_R16G16B16A16_FLOAT);
         if (!frames(3, "after the HDR mode change")) return;
         winsim::setOutputAttached(0, false);
@@ -143,7 +143,7 @@ private:
             if (lifted_ && !restarted && Clock::now() - liftedAt_ > kSelfRecovery) {
                 restarted = restarted_ = true;
                 bounded("stop", [&] { rig_.source().stop(); });
-                if (!bringUp([&] { return rig_.source().resume(); }, "resume")) return false;
+                if (!bringUp([&] { return rig_.resume(); }, "resume")) return false;
                 target = rig_.framesPublished() + static_cast<uint64_t>(count);
             }
             if (Clock::now() > until) {

@@ -114,9 +114,24 @@ TEST(Snapshot, RefusesBadArguments) {
     EXPECT_EQ(run("x out.png"), 2);
     EXPECT_EQ(run("0 out.png 99"), 2);
     EXPECT_EQ(run("--upside-down 0 out.png"), 2) << "an unknown option";
+    EXPECT_EQ(run("--method=mirror 0 out.png"), 2) << "an unknown method";
     EXPECT_EQ(run("0 --upright"), 2) << "no file";
     EXPECT_EQ(run("7 out.png"), 1) << "no such output";
     EXPECT_EQ(run("0 /nonexistent-dir/out.png"), 1);
+}
+
+// Either method on request, and graphics capture by itself for the panel of a hybrid laptop that a
+// process on the discrete adapter cannot duplicate.
+TEST(Snapshot, CapturesThroughEitherMethod) {
+    for (const char* method : {"--method=graphics-capture", "--method=duplication"}) {
+        const Png png = snapshot(0, 0, method);
+        ASSERT_TRUE(png.pixels) << method;
+        EXPECT_EQ(png.width, 1920) << method;
+        EXPECT_EQ(winsim::readStamp(png.at(0, 0)), winsim::readStamp(png.at(0, png.height - 1))) << method;
+    }
+    const auto file = (std::filesystem::temp_directory_path() / "velda_snapshot_test_panel.png").string();
+    EXPECT_EQ(run("0 " + file, "hybrid-laptop WINSIM_VARIANTS=reparented"), 0);
+    std::filesystem::remove(file);
 }
 
 }  // namespace

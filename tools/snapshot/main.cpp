@@ -1,6 +1,7 @@
-// velda_snapshot [--upright] OUTPUT FILE.png [MIP]: captures one frame of a monitor through a
-// capture source on a Direct3D 12 device, reads the ring slot back through a command list and
-// writes a PNG; with --upright a rotated monitor's frame is turned upright first.
+// velda_snapshot [--upright] [--method=duplication|graphics-capture] OUTPUT FILE.png [MIP]:
+// captures one frame of a monitor through a capture source on a Direct3D 12 device, reads the ring
+// slot back through a command list and writes a PNG; with --upright a rotated monitor's duplicated
+// frame is turned upright first (graphics capture's frames are upright always).
 #include <windows.h>
 #include <d3d12.h>
 #include <dxgi1_6.h>
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <utility>
@@ -16,6 +18,7 @@
 
 #include "readback.h"
 #include "velda/duplication_source.h"
+#include "velda/monitors.h"
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>
@@ -25,11 +28,12 @@ using Microsoft::WRL::ComPtr;
 namespace {
 
 int usage() {
-    std::fputs("usage: velda_snapshot [--upright] OUTPUT FILE.png [MIP]\n"
+    std::fputs("usage: velda_snapshot [--upright] [--method=duplication|graphics-capture] OUTPUT FILE.png [MIP]\n"
                "  OUTPUT     index of the monitor on the first adapter (0, 1, ...)\n"
                "  MIP        mip level of the captured frame to write (default 0)\n"
                "  --upright  turn a rotated monitor's frame upright (the desktop as its user sees it);\n"
-               "             without it the frame has the display mode's own orientation\n",
+               "             without it a duplicated frame has the display mode's own orientation\n"
+               "  --method   how to capture (default: what velda::makeSource picks for the monitor)\n",
                stderr);
     return 2;
 }
@@ -43,7 +47,7 @@ bool parseIndex(const char* text, int& value) {
 }
 
 // The newest complete slot, once the source has published one; -1 after `seconds`.
-int32_t waitForFrame(const velda::DuplicationSource& source, int seconds) {
+int32_t waitForFrame(const velda::FrameSource& source, int seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     for (;;) {
         const int32_t slot = source.latest(nullptr);
@@ -77,14 +81,16 @@ struct Arguments {
     const char* file = nullptr;
     int mip = 0;
     bool upright = false;
+    const char* method = nullptr;  // null: makeSource's choice
 };
 
-// The positional OUTPUT FILE [MIP], with --upright anywhere among them; false for anything else.
+// The positional OUTPUT FILE [MIP], with the options anywhere among them; false for anything else.
 bool parseArguments(int argc, char** argv, Arguments& out) {
     std::vector<const char*> positional;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--upright") out.upright = true;
+        else if (argument == "--method=duplication" || argument == "--method=graphics-capture") out.method = argv[i] + 9;
         else if (argument.rfind("--", 0) == 0) return false;  // an option it does not know
         else positional.push_back(argv[i]);
     }
@@ -93,11 +99,33 @@ bool parseArguments(int argc, char** argv, Arguments& out) {
     return positional.size() == 2 || parseIndex(positional[2], out.mip);
 }
 
+// The monitor at output OUTPUT of the device's adapter, and its source.
+std::unique_ptr<velda::FrameSource> makeSource(ID3D12Device* device, const Arguments& arguments) {
+    ComPtr<IDXGIFactory4> factory;
+    ComPtr<IDXGIAdapter> adapter;
+    ComPtr<IDXGIOutput> output;
+    DXGI_OUTPUT_DESC desc{};
+    if (FAILED(CreateDXGIFactory1(IID_PPV_ARGS(&factory))) ||
+        FAILED(factory->EnumAdapterByLuid(device->GetAdapterLuid(), IID_PPV_ARGS(&adapter))) ||
+        FAILED(adapter->EnumOutputs(static_cast<UINT>(arguments.output), &output)) || FAILED(output->GetDesc(&desc)))
+        return std::make_unique<velda::DuplicationSource>(arguments.output);  // its start says what is missing
+    if (!arguments.method) return velda::makeSource(desc.Monitor, device);
+    const bool captured = std::string(arguments.method) == "graphics-capture";
+    return velda::makeSource(desc.Monitor, device,
+                             captured ? velda::CaptureMethod::GraphicsCapture : velda::CaptureMethod::DesktopDuplication);
+}
+
 int snapshot(ID3D12Device* device, const Arguments& arguments) {
     const int output = arguments.output, mip = arguments.mip;
     const char* file = arguments.file;
-    velda::DuplicationSource source(output);
-    if (arguments.upright) source.setRotationCorrected(true);
+    std::unique_ptr<velda::FrameSource> chosen = makeSource(device, arguments);
+    if (!chosen) {
+        std::fputs("velda_snapshot: this build of velda has no graphics capture\n", stderr);
+        return 1;
+    }
+    velda::FrameSource& source = *chosen;
+    if (auto* duplication = dynamic_cast<velda::DuplicationSource*>(chosen.get()))
+        duplication->setRotationCorrected(arguments.upright);
     if (!source.start(device)) {
         std::fprintf(stderr, "velda_snapshot: output %d could not be captured\n", output);
         return 1;

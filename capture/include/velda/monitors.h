@@ -31,5 +31,10 @@ std::vector<MonitorInfo> monitors();
 // once on a device of its own), a GraphicsCaptureSource otherwise, or a DuplicationSource where
 // the library was built without that source. Null when `device` is null.
 std::unique_ptr<FrameSource> makeSource(HMONITOR monitor, ID3D12Device* device);
+// A source of the given method for `monitor`, not yet started: a DuplicationSource of the output
+// that lists it on the device's adapter (one that fails at start when there is none), or a
+// GraphicsCaptureSource. Null when `device` is null, or for GraphicsCapture where the library was
+// built without that source.
+std::unique_ptr<FrameSource> makeSource(HMONITOR monitor, ID3D12Device* device, CaptureMethod method);
 
 }  // namespace velda
