@@ -299,4 +299,67 @@ TEST_F(UnsupportedTest, StartSaysSoOnceAndFails) {
     EXPECT_EQ(velda::makeSource(winsim::outputMonitor(0), nullptr), nullptr);
 }
 
+// The harness's four lifecycles with a source for each monitor of the hybrid laptop, from the
+// discrete adapter: after each one the video memory there is what the running sources first held,
+// and with every source stopped or gone it is the consumer device's own.
+class HybridMemoryTest : public GraphicsCaptureTest {
+protected:
+    std::string machineName() const override { return "hybrid-laptop"; }
+    void startAll() {
+        for (const velda::MonitorInfo& monitor : velda::monitors())
+            sources.push_back(std::make_unique<velda::GraphicsCaptureSource>(monitor.handle));
+        for (auto& source : sources) ASSERT_TRUE(source->start(consumer.Get()));
+        seen.assign(sources.size(), 0);
+        framesOfAll();
+    }
+    // Waits for a frame of every source newer than the last one seen.
+    void framesOfAll() {
+        for (size_t i = 0; i < sources.size(); ++i) {
+            FrameInfo frame;
+            SCOPED_TRACE("source " + std::to_string(i) + " after " + std::to_string(seen[i]));
+            frameAfter(*sources[i], consumer.Get(), seen[i], &frame);
+            seen[i] = frame.sequence;
+        }
+    }
+    uint64_t memory() const { return winsim::vramUsage(1); }
+    std::vector<std::unique_ptr<velda::GraphicsCaptureSource>> sources;
+    std::vector<uint64_t> seen;
+};
+
+TEST_F(HybridMemoryTest, FlatOverPauseRecreateStopAndResume) {
+    consumer = consumerOn(DXGI_GPU_PREFERENCE_HIGH_PERFORMANCE);
+    const uint64_t own = memory();
+    testing::internal::CaptureStdout();
+    startAll();
+    const uint64_t allocated = memory();
+    EXPECT_GT(allocated, own);
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        for (auto& source : sources) source->setPaused(true);
+        EXPECT_TRUE(eventually([&] {
+            return std::none_of(sources.begin(), sources.end(), [](auto& source) { return source->state().live; });
+        })) << "pause " << cycle;
+        EXPECT_LT(memory(), allocated) << "pause " << cycle;
+        for (auto& source : sources) source->setPaused(false);
+        framesOfAll();
+        EXPECT_EQ(memory(), allocated) << "pause " << cycle;
+    }
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        sources.clear();
+        EXPECT_EQ(memory(), own) << "destroy " << cycle;
+        startAll();
+        EXPECT_EQ(memory(), allocated) << "recreate " << cycle;
+    }
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        for (auto& source : sources) source->stop();
+        EXPECT_EQ(memory(), own) << "stop " << cycle;
+        for (auto& source : sources) ASSERT_TRUE(source->resume());
+        framesOfAll();
+        EXPECT_EQ(memory(), allocated) << "resume " << cycle;
+    }
+    for (auto& source : sources) EXPECT_TRUE(source->resume());
+    EXPECT_EQ(memory(), allocated) << "resume of a running source";
+    sources.clear();
+    testing::internal::GetCapturedStdout();
+}
+
 }  // namespace
