@@ -207,12 +207,7 @@ int32_t DuplicationSource::Impl::wantedTurns() const {
 
 bool DuplicationSource::Impl::adoptMode(const DesktopMode& mode, int32_t turns) {
     setGeometry(mode, turns);
-    if (!rebuildRing()) return false;
-    if (needsConvert) noticeConversion(desktopFormat);
-    std::lock_guard lock(stateMutex);
-    latestIndex = -1;
-    ++generation;
-    return true;
+    return buildGeneration();
 }
 
 // Until its images have shown otherwise, a duplication is taken to deliver the size it reports in

@@ -179,6 +179,9 @@ struct SourceCore {
     // (Re)creates the ring, its views, its Direct3D 12 resources and the conversion intermediate
     // for `width`, `height` and `desktopFormat`. True when all three slots are complete.
     bool rebuildRing();
+    // Rebuilds the ring for the geometry and format set, prints the conversion notice and
+    // publishes the new generation (no slot yet). False when the ring could not be built.
+    bool buildGeneration();
     // Renders `source`, an image in `format`, into ring slot `slot` (FP16 tone-mapped).
     void convertToRing(int slot, ID3D11ShaderResourceView* source, DXGI_FORMAT format);
     // The intermediate for images in `format`, made (with its conversion notice) when first needed;

@@ -40,6 +40,15 @@ bool SourceCore::rebuildRing() {
     return built;
 }
 
+bool SourceCore::buildGeneration() {
+    if (!rebuildRing()) return false;
+    if (needsConvert) noticeConversion(desktopFormat);
+    std::lock_guard lock(stateMutex);
+    latestIndex = -1;
+    ++generation;
+    return true;
+}
+
 bool SourceCore::buildRing() {
     releaseRing(true);
     // Desktops in other formats, and images that are turned upright, go through the conversion

@@ -120,8 +120,9 @@ TEST(Snapshot, RefusesBadArguments) {
     EXPECT_EQ(run("0 /nonexistent-dir/out.png"), 1);
 }
 
-// Either method on request, and graphics capture by itself for the panel of a hybrid laptop that a
-// process on the discrete adapter cannot duplicate.
+// Either method on request (graphics capture's frames upright on a rotated monitor), and graphics
+// capture by itself for the panel of a hybrid laptop that a process on the discrete adapter cannot
+// duplicate.
 TEST(Snapshot, CapturesThroughEitherMethod) {
     for (const char* method : {"--method=graphics-capture", "--method=duplication"}) {
         const Png png = snapshot(0, 0, method);
@@ -129,6 +130,10 @@ TEST(Snapshot, CapturesThroughEitherMethod) {
         EXPECT_EQ(png.width, 1920) << method;
         EXPECT_EQ(winsim::readStamp(png.at(0, 0)), winsim::readStamp(png.at(0, png.height - 1))) << method;
     }
+    const Png rotated = snapshot(0, 0, "--method=graphics-capture", "rotated");
+    ASSERT_TRUE(rotated.pixels);
+    EXPECT_EQ(rotated.width, 1080) << "upright without --upright";
+    EXPECT_EQ(winsim::readStamp(rotated.at(0, 0)), winsim::readStamp(rotated.at(0, rotated.height - 1)));
     const auto file = (std::filesystem::temp_directory_path() / "velda_snapshot_test_panel.png").string();
     EXPECT_EQ(run("0 " + file, "hybrid-laptop WINSIM_VARIANTS=reparented"), 0);
     std::filesystem::remove(file);

@@ -137,7 +137,10 @@ bool GraphicsCaptureSource::Impl::openCapture(bool initial) {
     }
     if (!winrtDevice && !createWinrtDevice()) return false;
     if (!item && !createItem()) return false;
-    if (!createPool()) return false;
+    if (!createPool()) {
+        closeCapture(true);  // an item whose monitor went away is found again by its name
+        return false;
+    }
     // The border stays off where the system lets an application ask (Windows 11).
     ComPtr<wgc::IGraphicsCaptureSession3> bordered;
     if (SUCCEEDED(session.As(&bordered))) bordered->put_IsBorderRequired(false);
@@ -162,12 +165,7 @@ bool GraphicsCaptureSource::Impl::adoptSize(uint32_t w, uint32_t h) {
     width = w;
     height = h;
     desktopFormat = monitorHdr ? DXGI_FORMAT_R16G16B16A16_FLOAT : DXGI_FORMAT_B8G8R8A8_UNORM;
-    if (!rebuildRing()) return false;
-    if (needsConvert) noticeConversion(desktopFormat);
-    std::lock_guard lock(stateMutex);
-    latestIndex = -1;
-    ++generation;
-    return true;
+    return buildGeneration();
 }
 
 void GraphicsCaptureSource::Impl::closeCapture(bool withItem) {
