@@ -344,7 +344,21 @@ protected:
             seen[i] = frame.sequence;
         }
     }
-    uint64_t memory() const { return winsim::vramUsage(1); }
+    // The video memory of the consumer's adapter (the discrete one, listed first when reparented).
+    uint64_t memory() const {
+        ComPtr<IDXGIFactory1> factory;
+        ComPtr<IDXGIAdapter1> adapter;
+        EXPECT_EQ(CreateDXGIFactory1(IID_PPV_ARGS(factory.GetAddressOf())), S_OK);
+        const LUID wanted = consumer->GetAdapterLuid();
+        for (UINT i = 0; SUCCEEDED(factory->EnumAdapters1(i, adapter.ReleaseAndGetAddressOf())); ++i) {
+            DXGI_ADAPTER_DESC1 desc{};
+            adapter->GetDesc1(&desc);
+            if (desc.AdapterLuid.LowPart == wanted.LowPart && desc.AdapterLuid.HighPart == wanted.HighPart)
+                return winsim::vramUsage(static_cast<int>(i));
+        }
+        ADD_FAILURE() << "the consumer's adapter is not listed";
+        return 0;
+    }
     std::vector<std::unique_ptr<velda::GraphicsCaptureSource>> sources;
     std::vector<uint64_t> seen;
 };
