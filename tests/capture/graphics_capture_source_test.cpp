@@ -234,6 +234,7 @@ TEST_F(CaptureLifecycleTest, EveryStepEndsInFramesAgain) {
     ASSERT_TRUE(winsim::removeDevice(velda::ImplAccess::of(*source).device.Get()));
     frameOf(6, seen);
     EXPECT_TRUE(source->resume()) << "nothing to do while it runs";
+    EXPECT_EQ(source->state().reacquireCount, 3u) << "after the pause, the replug and the new device";
     source.reset();
 
     const std::string lines = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();

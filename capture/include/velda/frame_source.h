@@ -31,7 +31,8 @@ struct SourceState {
     bool live = false;            // frames are being published (false while paused, stopped,
                                   // waiting for its monitor, or when the last attempt failed)
     uint64_t framesProduced = 0;  // frames published
-    uint64_t reacquireCount = 0;  // times the capture thread took the duplication again
+    uint64_t reacquireCount = 0;  // times the capture thread took its capture again (a duplication,
+                                  // or a capture session after a pause, a replug or a new device)
     CaptureMethod method = CaptureMethod::DesktopDuplication;
 };
 

@@ -73,6 +73,7 @@ struct GraphicsCaptureSource::Impl final : SourceCore {
     // Makes what is missing of the capture (item, pool, session) and starts it; the ring is
     // rebuilt (a new generation) when `initial`, or when the item's size is not the ring's.
     bool openCapture(bool initial);
+    bool reopenCapture();
     // Closes and releases the session and the pool (their buffers go with them); `item` too.
     void closeCapture(bool withItem);
     // Tells the session the cursor setting and the frame-rate cap when they changed.

@@ -46,12 +46,11 @@ void GraphicsCaptureSource::Impl::run() {
             Sleep(100);
             continue;
         }
-        if (!recoverLostDevices() || !waitForMonitor() || (!session && !openCapture(newRing))) {
+        if (!recoverLostDevices() || !waitForMonitor() || (!session && !reopenCapture())) {
             setLive(false);
             Sleep(250);
             continue;
         }
-        newRing = false;
         applyControls();
         WaitForSingleObject(signal->event.get(), waitTimeoutMs());
         ComPtr<wgc::IDirect3D11CaptureFrame> frame = newestFrame();
@@ -68,6 +67,15 @@ void GraphicsCaptureSource::Impl::run() {
     poolStatics.Reset();
     signal.reset();
     RoUninitialize();
+}
+
+// The capture taken again after a pause, a replug or a new device.
+bool GraphicsCaptureSource::Impl::reopenCapture() {
+    if (!openCapture(newRing)) return false;
+    newRing = false;
+    std::lock_guard lock(stateMutex);
+    ++reacquireCount;
+    return true;
 }
 
 ComPtr<wgc::IDirect3D11CaptureFrame> GraphicsCaptureSource::Impl::newestFrame() {
