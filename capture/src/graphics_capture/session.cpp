@@ -19,7 +19,8 @@ template <class Interface, size_t N>
 HRESULT factoryOf(const WCHAR (&runtimeClass)[N], ComPtr<Interface>& factory) {
     HSTRING_HEADER header{};
     HSTRING name = nullptr;
-    if (const HRESULT hr = WindowsCreateStringReference(runtimeClass, N - 1, &header, &name); FAILED(hr)) return hr;
+    const HRESULT hr = WindowsCreateStringReference(runtimeClass, static_cast<UINT32>(N - 1), &header, &name);
+    if (FAILED(hr)) return hr;
     return RoGetActivationFactory(name, IID_PPV_ARGS(factory.ReleaseAndGetAddressOf()));
 }
 
