@@ -262,6 +262,25 @@ TEST_F(GraphicsCaptureTest, TheCallersApartmentIsLeftAsItWas) {
     caller.join();
 }
 
+// A monitor that leaves HDR while it is captured: a new ring of the new format, white still white.
+TEST_F(GraphicsCaptureTest, AMonitorThatLeavesHdrKeepsItsWhite) {
+    consumer = consumerOn(DXGI_GPU_PREFERENCE_UNSPECIFIED);
+    winsim::presentImage(1, gradient(DXGI_FORMAT_R16G16B16A16_FLOAT, 3.0f));  // white at 240 nits
+    velda::GraphicsCaptureSource source(winsim::outputMonitor(1));
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(source.start(consumer.Get()));
+    FrameInfo frame;
+    const auto red = [](const velda::readback::Pixels& pixels) { return pixels.bytes.empty() ? 0 : pixels.bytes[pixels.bytes.size() - 2]; };
+    EXPECT_GT(red(frameAfter(source, consumer.Get(), 0, &frame)), 250);
+    winsim::setOutputMode(1, kWidth, kHeight, DXGI_FORMAT_B8G8R8A8_UNORM);
+    winsim::presentImage(1, gradient(DXGI_FORMAT_B8G8R8A8_UNORM));
+    EXPECT_TRUE(eventually([&] { return frameAfter(source, consumer.Get(), frame.sequence, &frame).width && frame.generation == 2; }));
+    EXPECT_GT(red(frameAfter(source, consumer.Get(), frame.sequence - 1, &frame)), 250) << "not divided by the HDR white";
+    source.stop();
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_NE(printed.find("left HDR — ring rebuilt"), std::string::npos) << printed;
+}
+
 // The cursor is the system's to draw: the control turns it on and off from Windows 10 2004, and
 // before that build it is always drawn.
 class CursorTest : public GraphicsCaptureTest, public testing::WithParamInterface<const char*> {

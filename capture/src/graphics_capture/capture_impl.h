@@ -56,6 +56,7 @@ struct GraphicsCaptureSource::Impl final : SourceCore {
     int32_t appliedCursor = -1;
     double appliedIntervalMs = -1.0;
     int64_t qpcFrequency = 10000000;
+    int64_t colourCheckedNs = 0;  // when the monitor's colour space was last looked at
     // One line per streak: a failing step, a monitor gone.
     bool failureReported = false;
     bool goneReported = false;
@@ -90,6 +91,9 @@ private:
     bool createPool();
     // Stores the ring's geometry for the item's size, rebuilds it and publishes the generation.
     bool adoptSize(uint32_t w, uint32_t h);
+    // A monitor that entered or left HDR: the pool delivers the other format, into a new ring.
+    bool followColourSpace();
+    DXGI_FORMAT ringFormat() const { return monitorHdr ? DXGI_FORMAT_R16G16B16A16_FLOAT : DXGI_FORMAT_B8G8R8A8_UNORM; }
     // A frame of another content size: the pool and the ring follow it.
     bool followContentSize(const ABI::Windows::Graphics::SizeInt32& size);
     // Before capture: a removed device is replaced, a monitor that went away is waited for.

@@ -52,6 +52,7 @@ void GraphicsCaptureSource::Impl::run() {
             continue;
         }
         applyControls();
+        if (!followColourSpace()) continue;
         WaitForSingleObject(signal->event.get(), waitTimeoutMs());
         ComPtr<wgc::IDirect3D11CaptureFrame> frame = newestFrame();
         if (!frame) continue;
@@ -120,7 +121,8 @@ bool GraphicsCaptureSource::Impl::takeFrame(int slot, wgc::IDirect3D11CaptureFra
     }
     // The frame of a new size holds its content in its surface's corner, when it fits there.
     const D3D11_BOX box{0, 0, 0, width, height, 1};
-    const bool fits = resized ? width <= desc.Width && height <= desc.Height : desc.Width == width && desc.Height == height;
+    const bool fits = desc.Format == desktopFormat &&  // a frame from before the pool changed format goes
+                      (resized ? width <= desc.Width && height <= desc.Height : desc.Width == width && desc.Height == height);
     if (!fits || !ringReady() || !stageImage(slot, texture.Get(), resized ? &box : nullptr)) {
         closeObject(frame);
         return false;
@@ -149,6 +151,23 @@ bool GraphicsCaptureSource::Impl::followContentSize(const ABI::Windows::Graphics
     poolHeight = static_cast<uint32_t>(size.Height);
     if (adoptSize(poolWidth, poolHeight)) return true;
     closeCapture(false);
+    return false;
+}
+
+// Nothing tells a capture that its monitor entered or left HDR: its colour space is looked at
+// once a second.
+bool GraphicsCaptureSource::Impl::followColourSpace() {
+    const int64_t now = nowNs();
+    if (now - colourCheckedNs < 1000000000) return true;
+    colourCheckedNs = now;
+    const bool wasHdr = monitorHdr;
+    if (!findMonitor() || monitorHdr == wasHdr) return true;  // a monitor gone is the item's Closed
+    std::printf("capture: monitor \"%ls\" %s HDR — ring rebuilt\n", deviceName.c_str(), monitorHdr ? "entered" : "left");
+    const ABI::Windows::Graphics::SizeInt32 size{static_cast<INT32>(poolWidth), static_cast<INT32>(poolHeight)};
+    const HRESULT hr = pool->Recreate(winrtDevice.Get(), poolFormat(monitorHdr), kPoolBuffers, size);
+    if (SUCCEEDED(hr) && adoptSize(poolWidth, poolHeight)) return true;
+    if (FAILED(hr)) failed("Recreate", hr);
+    closeCapture(false);  // made again in the new format from the next iteration
     return false;
 }
 

@@ -147,8 +147,8 @@ bool GraphicsCaptureSource::Impl::openCapture(bool initial) {
     if (SUCCEEDED(session.As(&bordered))) bordered->put_IsBorderRequired(false);
     appliedCursor = -1;
     appliedIntervalMs = -1.0;
-    const bool resized = poolWidth != width || poolHeight != height;
-    if ((initial || resized || !ringReady()) && !adoptSize(poolWidth, poolHeight)) {
+    const bool changed = poolWidth != width || poolHeight != height || desktopFormat != ringFormat();
+    if ((initial || changed || !ringReady()) && !adoptSize(poolWidth, poolHeight)) {
         closeCapture(false);
         return false;
     }
@@ -165,7 +165,7 @@ bool GraphicsCaptureSource::Impl::adoptSize(uint32_t w, uint32_t h) {
     quarterTurns = 0;  // the system's frames are upright
     width = w;
     height = h;
-    desktopFormat = monitorHdr ? DXGI_FORMAT_R16G16B16A16_FLOAT : DXGI_FORMAT_B8G8R8A8_UNORM;
+    desktopFormat = ringFormat();
     return buildGeneration();
 }
 
