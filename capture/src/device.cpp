@@ -180,11 +180,7 @@ void SourceCore::releaseDeviceObjects() {
     context.Reset();
     device5.Reset();
     device.Reset();
-    {
-        std::lock_guard lock(stateMutex);
-        latestIndex = -1;
-        live = false;
-    }
+    withdrawPublication();
     width = 0;
     height = 0;
     quarterTurns = 0;
@@ -197,9 +193,7 @@ bool SourceCore::consumerRemoved() {
     if (!d3d12Device || SUCCEEDED(d3d12Device->GetDeviceRemovedReason())) return false;
     consumerLost = true;
     releaseRing(true);
-    std::lock_guard lock(stateMutex);
-    latestIndex = -1;
-    live = false;
+    withdrawPublication();
     return true;
 }
 

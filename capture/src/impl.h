@@ -175,6 +175,10 @@ struct SourceCore {
     bool waitFor(uint64_t afterSequence, uint32_t timeoutMs, FrameInfo* info) const;
     SourceState stateNow(CaptureMethod method) const;
     void setCursorDrawn(bool drawn);
+    // Brings the source up on `device`; the source's start.
+    virtual bool start(ID3D12Device* device) = 0;
+    // Starts again on the device last started with: false when never started, true while running.
+    bool resume();
 
     // (Re)creates the ring, its views, its Direct3D 12 resources and the conversion intermediate
     // for `width`, `height` and `desktopFormat`. True when all three slots are complete.
@@ -253,6 +257,8 @@ protected:
     void releaseRing(bool keepHandedOut);
     // The consumer's device was removed: the ring goes and nothing more is published.
     bool consumerRemoved();
+    // No slot is published any more and the source is not live (stateMutex not held).
+    void withdrawPublication();
     bool recreateCursorTexture(uint32_t w, uint32_t h);
     // Debug names for what each step created (names.cpp).
     void nameDeviceObjects();
@@ -310,7 +316,7 @@ struct DuplicationSource::Impl final : SourceCore {
     // Ends the capture thread and releases every device object (DuplicationSource::stop).
     void stop();
     // Brings the source up on `device` (DuplicationSource::start).
-    bool start(ID3D12Device* device);
+    bool start(ID3D12Device* device) override;
     // (Re)opens the output and its desktop duplication and keeps the ring in step with the mode it
     // delivers (`initial`: always rebuild). True when a duplication is held over a complete ring.
     bool acquireDuplication(bool initial);

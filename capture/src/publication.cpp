@@ -111,6 +111,20 @@ void SourceCore::publish(int slot, bool imageChanged, int64_t updated, bool mask
     stagedFormat = DXGI_FORMAT_UNKNOWN;
 }
 
+bool SourceCore::resume() {
+    if (!d3d12Device) return false;
+    // Only a running source has nothing to do. After a failed start the objects made before the
+    // failing step are still held, but nothing runs: start again rather than report success.
+    if (worker.joinable()) return true;
+    return start(d3d12Device);
+}
+
+void SourceCore::withdrawPublication() {
+    std::lock_guard lock(stateMutex);
+    latestIndex = -1;
+    live = false;
+}
+
 void SourceCore::endWorker() {
     stopRequested.exchange(true);
     {

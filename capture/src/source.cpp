@@ -43,13 +43,7 @@ void DuplicationSource::setCursorDrawn(bool drawn) { impl_->setCursorDrawn(drawn
 
 void DuplicationSource::setRotationCorrected(bool corrected) { impl_->rotationCorrected = corrected; }
 
-bool DuplicationSource::resume() {
-    if (!impl_->d3d12Device) return false;
-    // Only a running source has nothing to do. After a failed start the objects made before the
-    // failing step are still held, but nothing runs: start again rather than report success.
-    if (impl_->worker.joinable()) return true;
-    return start(impl_->d3d12Device);
-}
+bool DuplicationSource::resume() { return impl_->resume(); }
 
 void DuplicationSource::Impl::stop() {
     endWorker();

@@ -64,7 +64,7 @@ struct GraphicsCaptureSource::Impl final : SourceCore {
     std::promise<bool> started;  // the capture thread's first capture: running or not
 
     void stop();
-    bool start(ID3D12Device* device);
+    bool start(ID3D12Device* device) override;
     // The capture thread's body; tells `started` how its first capture went.
     void run();
     void noticeConversion(DXGI_FORMAT format) override;
@@ -103,7 +103,8 @@ private:
     // The monitor of `deviceName` now, with whether it is HDR; false when none is attached.
     bool findMonitor();
     UINT waitTimeoutMs() const;
-    bool capDue() const;
+    // What is left of the frame-rate cap since the last publication, in ms; -1 when it allows a frame.
+    int32_t capLeftMs() const;
     void publishFrame(int slot, wgc::IDirect3D11CaptureFrame* frame);
     // A failing step's line, once per streak.
     bool failed(const char* what, HRESULT hr);

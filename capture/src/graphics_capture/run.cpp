@@ -56,7 +56,7 @@ void GraphicsCaptureSource::Impl::run() {
         WaitForSingleObject(signal->event.get(), waitTimeoutMs());
         ComPtr<wgc::IDirect3D11CaptureFrame> frame = newestFrame();
         if (!frame) continue;
-        if (!capDue()) {
+        if (capLeftMs() >= 0) {
             heldFrame = frame;  // frames that come sooner replace it; published when the cap allows
             continue;
         }
@@ -90,16 +90,15 @@ ComPtr<wgc::IDirect3D11CaptureFrame> GraphicsCaptureSource::Impl::newestFrame() 
     }
 }
 
-bool GraphicsCaptureSource::Impl::capDue() const {
-    const double interval = minFrameIntervalMs.load();
-    if (!(interval > 0)) return true;
-    return static_cast<double>(nowNs() - lastPublishNs) >= interval * 1000000.0;
+int32_t GraphicsCaptureSource::Impl::capLeftMs() const {
+    return frameCapSleepMs(minFrameIntervalMs.load(), nowNs() - lastPublishNs);
 }
 
+// Up to 100 ms, and no longer than a held frame may wait for the cap.
 UINT GraphicsCaptureSource::Impl::waitTimeoutMs() const {
     if (!heldFrame) return 100;
-    const double left = minFrameIntervalMs.load() - static_cast<double>(nowNs() - lastPublishNs) / 1000000.0;
-    return left <= 0 ? 0 : left >= 100 ? 100 : static_cast<UINT>(left) + 1;
+    const int32_t left = capLeftMs();
+    return left < 0 ? 0 : left >= 100 ? 100 : static_cast<UINT>(left) + 1;
 }
 
 bool GraphicsCaptureSource::Impl::takeFrame(int slot, wgc::IDirect3D11CaptureFrame* frame) {

@@ -121,10 +121,7 @@ bool GraphicsCaptureSource::Impl::createPool() {
         hr = pool->add_FrameArrived(handler.Get(), &arrivedToken);
     }
     if (SUCCEEDED(hr)) hr = pool->CreateCaptureSession(item.Get(), session.ReleaseAndGetAddressOf());
-    if (FAILED(hr)) {
-        closeCapture(false);
-        return failed("frame pool creation", hr);
-    }
+    if (FAILED(hr)) return failed("frame pool creation", hr);  // the caller closes what was made
     poolWidth = static_cast<uint32_t>(size.Width);
     poolHeight = static_cast<uint32_t>(size.Height);
     return true;

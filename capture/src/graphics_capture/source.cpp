@@ -37,11 +37,7 @@ SourceState GraphicsCaptureSource::state() const { return impl_->stateNow(Captur
 void GraphicsCaptureSource::setMinFrameIntervalMs(double milliseconds) { impl_->minFrameIntervalMs = milliseconds; }
 void GraphicsCaptureSource::setCursorDrawn(bool drawn) { impl_->setCursorDrawn(drawn); }
 
-bool GraphicsCaptureSource::resume() {
-    if (!impl_->d3d12Device) return false;
-    if (impl_->worker.joinable()) return true;
-    return start(impl_->d3d12Device);
-}
+bool GraphicsCaptureSource::resume() { return impl_->resume(); }
 
 bool GraphicsCaptureSource::Impl::findMonitor() {
     for (const MonitorInfo& known : monitors()) {
@@ -89,8 +85,6 @@ bool GraphicsCaptureSource::Impl::start(ID3D12Device* caller) {
 void GraphicsCaptureSource::Impl::stop() {
     endWorker();  // the thread closes the capture and leaves its apartment
     releaseDeviceObjects();
-    appliedCursor = -1;
-    appliedIntervalMs = -1.0;
 }
 
 bool GraphicsCaptureSource::Impl::failed(const char* what, HRESULT hr) {
